@@ -1,0 +1,67 @@
+#include "app/ProgramSteps.h"
+
+#include <QApplication>
+#include <cstdio>
+
+#include "app/AppInfo.h"
+#include "app/UiServices.h"
+#include "platform/Process.h"
+
+namespace sor {
+
+ProgramSteps::ProgramSteps(QApplication& app) : app_(app) {}
+
+ProgramSteps::~ProgramSteps() = default;
+
+void ProgramSteps::initApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Sorventa"));
+    QApplication::setOrganizationName(QStringLiteral("SorventaTavrek"));
+    QApplication::setApplicationVersion(appVersion());
+    // Only the main window has a taskbar entry; the program ends when it closes.
+    app_.setQuitOnLastWindowClosed(true);
+    installUiServices();
+}
+
+void ProgramSteps::createDataModule() {}
+
+bool ProgramSteps::prepareConnection()
+{
+    std::fprintf(stderr, "sorventa: the connection to the game server is not built yet\n");
+    return false;
+}
+
+void ProgramSteps::terminate()
+{
+    terminated_ = true;
+}
+
+void ProgramSteps::createSpeechSet() {}
+
+void ProgramSteps::createLoginWindow() {}
+
+bool ProgramSteps::showLogin()
+{
+    return true;
+}
+
+int ProgramSteps::showLoginModal()
+{
+    std::fprintf(stderr, "sorventa: the login window is not built yet\n");
+    return 2;
+}
+
+void ProgramSteps::createMainWindow() {}
+
+void ProgramSteps::freeLoginWindow() {}
+
+int ProgramSteps::runMessageLoop()
+{
+    int code = 0;
+    if (!terminated_ && hasMainWindow_)
+        code = app_.exec();
+    runProgramEndHooks();
+    return code;
+}
+
+}  // namespace sor

@@ -1,0 +1,34 @@
+#pragma once
+// The real start-up steps of the program: the windows and the data module.
+
+#include "app/Startup.h"
+
+class QApplication;
+
+namespace sor {
+
+class ProgramSteps : public StartupSteps
+{
+public:
+    explicit ProgramSteps(QApplication& app);
+    ~ProgramSteps() override;
+
+    void initApplication() override;
+    void createDataModule() override;
+    bool prepareConnection() override;
+    void terminate() override;
+    void createSpeechSet() override;
+    void createLoginWindow() override;
+    bool showLogin() override;
+    int showLoginModal() override;
+    void createMainWindow() override;
+    void freeLoginWindow() override;
+    int runMessageLoop() override;
+
+private:
+    QApplication& app_;
+    bool terminated_ = false;
+    bool hasMainWindow_ = false;
+};
+
+}  // namespace sor

@@ -1,0 +1,15 @@
+#include "app/UiServices.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/AppInfo.h"
+#include "platform/PlainMessage.h"
+
+void sor::installUiServices()
+{
+    setPlainMessageImpl([](const QString& text) {
+        QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok);
+        box.exec();
+    });
+}

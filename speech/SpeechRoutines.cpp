@@ -1,0 +1,45 @@
+#include "speech/SpeechRoutines.h"
+
+namespace {
+sor::SpeechBackend* gBackend = nullptr;
+}
+
+void sor::setSpeechBackend(SpeechBackend* backend)
+{
+    gBackend = backend;
+}
+
+sor::SpeechBackend* sor::speechBackend()
+{
+    return gBackend;
+}
+
+bool SpeechOut(const QString& text, bool stopFirst)
+{
+    if (!gBackend)
+        return true;
+    if (stopFirst)
+        SpeechStop();
+    return gBackend->SpeechOutEx(text);
+}
+
+void SpeechStop()
+{
+    if (gBackend)
+        gBackend->SpeechStopEx();
+}
+
+QString KeyCharToSpeech(QChar c)
+{
+    switch (c.unicode()) {
+    case 'A': case 'a': return QStringLiteral("А ");
+    case 'B': case 'b': return QStringLiteral("Бэ ");
+    case 'C': case 'c': return QStringLiteral("Цэ ");
+    case 'D': case 'd': return QStringLiteral("Дэ ");
+    case 'E': case 'e': return QStringLiteral("Йе ");
+    case 'F': case 'f': return QStringLiteral("Эф ");
+    case 'G': case 'g': return QStringLiteral("Гэ ");
+    case 'H': case 'h': return QStringLiteral("Аш ");
+    default: return QString(c);
+    }
+}

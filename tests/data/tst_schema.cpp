@@ -1,0 +1,241 @@
+// The game database as the client meets it: the schema, the client account's
+// rights, the statements the client relies on, and the seed.
+
+#include <QCryptographicHash>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+#include "support/TestServer.h"
+
+using sortest::TestServer;
+
+namespace {
+const QString kDb = QStringLiteral("t_schema");
+
+QString lines(const QStringList& l)
+{
+    return l.join('\n');
+}
+
+QString nativeError(const QSqlQuery& q)
+{
+    return q.lastError().nativeErrorCode();
+}
+}  // namespace
+
+class TestSchema : public QObject
+{
+    Q_OBJECT
+
+    QSqlDatabase db;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(TestServer::available(), "the test game server is not running");
+        QVERIFY(TestServer::createDatabase(kDb));
+        db = TestServer::client(kDb, QStringLiteral("client"));
+        QVERIFY(db.isOpen());
+    }
+
+    void sixTablesAreThere()
+    {
+        for (const char* t : {"users", "Sor_users", "Sor_questions", "Sor_Games", "Sor_setttings", "Version"}) {
+            QSqlQuery q(db);
+            QVERIFY2(q.exec(QStringLiteral("SELECT * FROM %1 LIMIT 1").arg(QLatin1String(t))),
+                     qPrintable(q.lastError().text()));
+        }
+    }
+
+    // The login's upsert supplies UserID, dt and Session only; the rest must
+    // read as a fresh state. A second upsert updates the same row.
+    void upsertCreatesThenUpdatesOneRow()
+    {
+        const QString upsert = lines({"INSERT INTO Sor_users (UserID, dt, `Session`)",
+                                      "VALUES (:UserID, NOW(), :Session)",
+                                      "ON DUPLICATE KEY UPDATE dt=NOW(),`Session`=:Session  "});
+        const QString first = QStringLiteral("{11111111-2222-3333-4444-555555555555}");
+        const QString second = QStringLiteral("{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}");
+        for (const QString& guid : {first, second}) {
+            QSqlQuery q(db);
+            QVERIFY(q.prepare(upsert));
+            q.bindValue(QStringLiteral(":UserID"), qint64(7001));
+            q.bindValue(QStringLiteral(":Session"), guid);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT * FROM Sor_users WHERE UserID=7001")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value("Session").toString(), second);
+        QCOMPARE(q.value("GameStatus").toInt(), 0);
+        for (const char* col : {"Time_lvl1", "Time_lvl2", "Time_lvl3", "Time_lvl1_end", "Time_lvl2_end",
+                                "Time_lvl3_end"}) {
+            const QVariant v = q.value(QLatin1String(col));
+            QVERIFY2(!v.toDateTime().isValid(), col);  // the zero date: "not set"
+        }
+        QVERIFY(q.value("dt").toDateTime().isValid());
+        QVERIFY(!q.next());
+    }
+
+    // The new-game statements, exactly as the game sends them, need the zero date.
+    void newGameStatementsAcceptTheZeroDate()
+    {
+        QVERIFY(TestServer::adminExec(kDb, QStringLiteral(
+            "INSERT INTO Sor_users (UserID, dt, `Session`, GameStatus, Time_lvl1, Time_lvl1_end, Time_lvl2,"
+            " Time_lvl2_end, Time_lvl3, Time_lvl3_end) VALUES (7002, NOW(), 'x', 2, NOW(), NOW(), NOW(),"
+            " NOW(), NOW(), NOW())")));
+        QVERIFY(TestServer::adminExec(kDb, QStringLiteral(
+            "INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) VALUES (1, 4, 1, 7002), (2, 1, 1, 7002)")));
+
+        const QString zero = lines({"UPDATE  Sor_users ",
+                                    "SET Time_lvl1= '0000-00-00 00:00:00', ",
+                                    "Time_lvl2= '0000-00-00 00:00:00', ",
+                                    "Time_lvl3= '0000-00-00 00:00:00', ",
+                                    "Time_lvl1_end= '0000-00-00 00:00:00', ",
+                                    "Time_lvl2_end= '0000-00-00 00:00:00', ",
+                                    "Time_lvl3_end= '0000-00-00 00:00:00'",
+                                    "WHERE UserID=:UserID"});
+        QVERIFY(db.transaction());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare(zero));
+        q.bindValue(QStringLiteral(":UserID"), qint64(7002));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        QCOMPARE(q.numRowsAffected(), 1);
+        QSqlQuery del(db);
+        QVERIFY(del.prepare(QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID=:SorUserID")));
+        del.bindValue(QStringLiteral(":SorUserID"), qint64(7002));
+        QVERIFY2(del.exec(), qPrintable(del.lastError().text()));
+        QCOMPARE(del.numRowsAffected(), 2);
+        QVERIFY(db.commit());
+
+        QSqlQuery check(db);
+        QVERIFY(check.exec(QStringLiteral("SELECT Time_lvl1, Time_lvl3_end FROM Sor_users WHERE UserID=7002")));
+        QVERIFY(check.next());
+        QVERIFY(!check.value(0).toDateTime().isValid());
+        QVERIFY(!check.value(1).toDateTime().isValid());
+    }
+
+    // Rows only: no table changes, no other database.
+    void clientAccountHasRowRightsOnly_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("create table") << "CREATE TABLE x (i INT)";
+        QTest::newRow("drop table") << "DROP TABLE Sor_Games";
+        QTest::newRow("alter table") << "ALTER TABLE users ADD COLUMN x INT";
+        QTest::newRow("truncate") << "TRUNCATE TABLE Sor_Games";
+        QTest::newRow("create database") << "CREATE DATABASE sorventa_other";
+        QTest::newRow("system tables") << "SELECT * FROM mysql.user";
+        QTest::newRow("grant") << "GRANT ALL ON t_schema.* TO 'tavrekdb2'@'%'";
+    }
+
+    void clientAccountHasRowRightsOnly()
+    {
+        QFETCH(QString, sql);
+        QSqlQuery q(db);
+        QVERIFY2(!q.exec(sql), qPrintable(sql));
+        const int code = nativeError(q).toInt();
+        QVERIFY2(code == 1142 || code == 1044 || code == 1045 || code == 1227 || code == 1410,
+                 qPrintable(q.lastError().text()));
+    }
+
+    void rowRightsWork()
+    {
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(QStringLiteral("INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) VALUES (1,1,1,9)")),
+                 qPrintable(q.lastError().text()));
+        QVERIFY(q.exec(QStringLiteral("UPDATE Sor_Games SET QVar=2 WHERE SorUserID=9")));
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID=9")));
+        QCOMPARE(q.numRowsAffected(), 1);
+    }
+
+    // Addresses are stored lower-cased; another capitalisation is a duplicate.
+    void emailIsUniqueWhateverTheCase()
+    {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO users (loginEmail, password, name, surname) "
+                                      "VALUES ('case@tavrek.example', '', '', '')")));
+        QVERIFY(!q.exec(QStringLiteral("INSERT INTO users (loginEmail, password, name, surname) "
+                                       "VALUES ('CASE@Tavrek.Example', '', '', '')")));
+        QCOMPARE(nativeError(q), QStringLiteral("1062"));
+    }
+
+    // The restore code is compared exactly: another letter case is another code.
+    void restoreCodeComparesExactly()
+    {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO users (loginEmail, CodeRest) VALUES ('code@tavrek.example', 'aB3xYz9Q0w')")));
+        QVERIFY(q.exec(QStringLiteral("SELECT ID FROM users WHERE CodeRest='AB3XYZ9Q0W'")));
+        QVERIFY(!q.next());
+        QVERIFY(q.exec(QStringLiteral("SELECT ID FROM users WHERE CodeRest='aB3xYz9Q0w'")));
+        QVERIFY(q.next());
+    }
+
+    void versionStatementOfTwoLines()
+    {
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(lines({"SELECT VerSorventa", "FROM  Version "})), qPrintable(q.lastError().text()));
+        QVERIFY(q.next());
+        QCOMPARE(q.value("VerSorventa").toString().trimmed(), QStringLiteral("3.1.0.0"));
+    }
+
+    void settingsRowGivesThreeTourLengths()
+    {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT *, NOW() AS dts FROM Sor_setttings")));
+        QVERIFY(q.next());
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(q.value(QStringLiteral("level%1").arg(n)).toInt() > 0);
+        QVERIFY(q.value("dts").toDateTime().isValid());
+    }
+
+    void demoAccountIsThere()
+    {
+        const QString hash = QString::fromLatin1(
+            QCryptographicHash::hash("sorventa", QCryptographicHash::Md5).toHex());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare(QStringLiteral("SELECT ID FROM users WHERE loginEmail=:l AND password=:p")));
+        q.bindValue(QStringLiteral(":l"), QStringLiteral("demo@tavrek.example"));
+        q.bindValue(QStringLiteral(":p"), hash);
+        QVERIFY(q.exec());
+        QVERIFY(q.next());
+    }
+
+    // Enough questions on every level for a few games without a repeat, each
+    // with four distinct variants, none asked twice.
+    void questionBank()
+    {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT qlevel, COUNT(*) FROM Sor_questions GROUP BY qlevel ORDER BY qlevel")));
+        QMap<int, int> perLevel;
+        while (q.next())
+            perLevel[q.value(0).toInt()] = q.value(1).toInt();
+        for (int level = 1; level <= 21; ++level)
+            QVERIFY2(perLevel.value(level) >= 6, qPrintable(QStringLiteral("level %1 has %2 questions")
+                                                                .arg(level).arg(perLevel.value(level))));
+        QCOMPARE(perLevel.firstKey(), 1);
+        QCOMPARE(perLevel.lastKey(), 21);
+
+        QVERIFY(q.exec(QStringLiteral("SELECT Id, Question, var1, var2, var3, var4 FROM Sor_questions")));
+        QSet<QString> questions;
+        while (q.next()) {
+            const QString question = q.value(1).toString();
+            QVERIFY2(!question.trimmed().isEmpty(), qPrintable(q.value(0).toString()));
+            QVERIFY2(!questions.contains(question), qPrintable(question));
+            questions.insert(question);
+            QSet<QString> variants;
+            for (int i = 2; i <= 5; ++i) {
+                const QString v = q.value(i).toString();
+                QVERIFY2(!v.trimmed().isEmpty(), qPrintable(question));
+                variants.insert(v.toLower());
+            }
+            QVERIFY2(variants.size() == 4, qPrintable(question));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSchema)
+#include "tst_schema.moc"

@@ -1,0 +1,23 @@
+#include "MessageRecorder.h"
+
+#include "platform/PlainMessage.h"
+#include "speech/MessageDlg.h"
+
+namespace sortest {
+
+MessageRecorder::MessageRecorder()
+{
+    sor::setMessageDlgImpl([this](QObject* owner, const QString& text, const QString& caption, int buttons) {
+        messages.append({owner, text, caption, buttons, false});
+        return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
+    });
+    sor::setPlainMessageImpl([this](const QString& text) { messages.append({nullptr, text, {}, 0, true}); });
+}
+
+MessageRecorder::~MessageRecorder()
+{
+    sor::setMessageDlgImpl(nullptr);
+    sor::setPlainMessageImpl(nullptr);
+}
+
+}  // namespace sortest

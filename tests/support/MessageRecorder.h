@@ -1,0 +1,33 @@
+#pragma once
+// Records what the logic asks the spoken message box and the plain box to show,
+// and answers with scripted results (OK by default), without any window.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace sortest {
+
+struct RecordedMessage
+{
+    QObject* owner = nullptr;
+    QString text;
+    QString caption;
+    int buttons = 0;
+    bool plain = false;  // the platform's plain box rather than the spoken one
+};
+
+class MessageRecorder
+{
+public:
+    MessageRecorder();   // installs itself
+    ~MessageRecorder();  // uninstalls
+
+    QList<RecordedMessage> messages;
+    QList<int> answers;        // results handed out in order; then defaultAnswer
+    int defaultAnswer = 1;     // OK
+
+    void clear() { messages.clear(); }
+};
+
+}  // namespace sortest

@@ -1,0 +1,137 @@
+#include "TestServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtDebug>
+
+namespace sortest {
+
+int runGameServerScript(const QStringList& args, QString* output, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(SOR_GAME_SERVER_SCRIPT), args);
+    if (!p.waitForStarted(10000))
+        return -1;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    const QString out = QString::fromUtf8(p.readAll());
+    if (output)
+        *output = out;
+    if (p.exitCode() != 0)
+        qWarning().noquote() << "game-server" << args.join(' ') << "failed:" << out;
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+static int readPort(const QString& dir)
+{
+    QFile f(dir + QStringLiteral("/port"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return QString::fromLatin1(f.readAll()).trimmed().toInt();
+}
+
+QString TestServer::dir()
+{
+    return qEnvironmentVariable("SORVENTA_TEST_SERVER_DIR");
+}
+
+int TestServer::port()
+{
+    return readPort(dir());
+}
+
+bool TestServer::available()
+{
+    return !dir().isEmpty() && port() > 0;
+}
+
+bool TestServer::createDatabase(const QString& name)
+{
+    return runGameServerScript({QStringLiteral("create-db"), QStringLiteral("--dir"), dir(),
+                                QStringLiteral("--database"), name}) == 0;
+}
+
+QSqlDatabase TestServer::admin(const QString& database, const QString& connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::contains(connectionName)
+                          ? QSqlDatabase::database(connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), connectionName);
+    db.setHostName(QStringLiteral("localhost"));
+    db.setUserName(QStringLiteral("root"));
+    db.setDatabaseName(database);
+    db.setConnectOptions(QStringLiteral("UNIX_SOCKET=") + dir() + QStringLiteral("/mariadbd.sock"));
+    if (!db.isOpen() && !db.open())
+        qWarning() << "admin connection failed:" << db.lastError().text();
+    return db;
+}
+
+QSqlDatabase TestServer::client(const QString& database, const QString& connectionName)
+{
+    const ClientParams p = clientParams(database);
+    QSqlDatabase db = QSqlDatabase::contains(connectionName)
+                          ? QSqlDatabase::database(connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), connectionName);
+    db.setHostName(p.host);
+    db.setPort(p.port);
+    db.setUserName(p.user);
+    db.setPassword(p.password);
+    db.setDatabaseName(p.database);
+    if (!db.isOpen() && !db.open())
+        qWarning() << "client connection failed:" << db.lastError().text();
+    return db;
+}
+
+ClientParams TestServer::clientParams(const QString& database)
+{
+    ClientParams p;
+    p.port = port();
+    p.database = database;
+    return p;
+}
+
+bool TestServer::adminExec(const QString& database, const QString& sql)
+{
+    QSqlDatabase db = admin(database, QStringLiteral("sortest_admin_") + database);
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        qWarning().noquote() << "admin statement failed:" << sql << q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+PrivateServer::PrivateServer(QString dir) : dir_(std::move(dir)) {}
+
+PrivateServer::~PrivateServer()
+{
+    stop();
+}
+
+bool PrivateServer::start()
+{
+    QStringList args{QStringLiteral("start"), QStringLiteral("--dir"), dir_};
+    if (readPort(dir_) == 0)
+        args << QStringLiteral("--port") << QStringLiteral("auto");
+    return runGameServerScript(args) == 0;
+}
+
+bool PrivateServer::stop()
+{
+    if (!QDir(dir_).exists())
+        return true;
+    return runGameServerScript({QStringLiteral("stop"), QStringLiteral("--dir"), dir_}) == 0;
+}
+
+int PrivateServer::port() const
+{
+    return readPort(dir_);
+}
+
+}  // namespace sortest

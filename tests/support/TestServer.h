@@ -1,0 +1,60 @@
+#pragma once
+// The test game server: a private MariaDB started by the CTest fixture
+// (scripts/game-server). Each test works in a database of its own, made fresh
+// from the schema and the seed, so tests may run in parallel.
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace sortest {
+
+struct ClientParams
+{
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 0;
+    QString user = QStringLiteral("tavrekdb2");
+    QString password = QStringLiteral("Hb3Tz8WqPn5J");
+    QString database;
+};
+
+class TestServer
+{
+public:
+    static QString dir();      // the fixture's folder
+    static int port();         // its TCP port on 127.0.0.1
+    static bool available();   // the fixture is up
+
+    // Drops and creates `name` from the schema and the seed, with the client
+    // account granted on it. Returns false (with a warning) on failure.
+    static bool createDatabase(const QString& name);
+
+    // An admin connection (root, through the server's socket) / a client one.
+    static QSqlDatabase admin(const QString& database, const QString& connectionName);
+    static QSqlDatabase client(const QString& database, const QString& connectionName);
+
+    static ClientParams clientParams(const QString& database);
+
+    // Runs one admin statement; returns false and warns on failure.
+    static bool adminExec(const QString& database, const QString& sql);
+};
+
+// A server of the test's own, for tests that stop and restart it.
+class PrivateServer
+{
+public:
+    explicit PrivateServer(QString dir);
+    ~PrivateServer();
+    bool start();   // first start: port auto; later starts reuse the port
+    bool stop();
+    int port() const;
+    QString dir() const { return dir_; }
+
+private:
+    QString dir_;
+};
+
+// Runs scripts/game-server with the arguments; returns its exit code (-1 when it
+// could not run) and the combined output in *output.
+int runGameServerScript(const QStringList& args, QString* output = nullptr, int timeoutMs = 120000);
+
+}  // namespace sortest
