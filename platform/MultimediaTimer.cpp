@@ -119,10 +119,11 @@ private:
             for (auto it = timers_.begin(); it != timers_.end(); ++it)
                 if (it->second.due < next->second.due)
                     next = it;
-            if (Clock::now() < next->second.due) {
+            if (const Clock::time_point due = next->second.due; Clock::now() < due) {
                 // Wakes at the absolute deadline, or earlier when the set of
                 // timers changes; either way the earliest deadline is found anew.
-                wake_.wait_until(lock, next->second.due);
+                // (A copy: the timer may be killed while this thread waits.)
+                wake_.wait_until(lock, due);
                 continue;
             }
 

@@ -339,13 +339,22 @@ private slots:
         showAndFocus(window);
         QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QTest::qWait(50);
-        QCOMPARE(got, id ? QList<int>{id} : QList<int>{});
+        // (Two empty QList<int> are not compared: Qt 6.4 then hands memcmp a
+        // null pointer, which the sanitizer build reports.)
+        if (id)
+            QCOMPARE(got, QList<int>{id});
+        else
+            QVERIFY(got.isEmpty());
 
         // And while the game's window is active.
         got.clear();
         showAndFocus(mainWindow.get());
         QTest::keyClick(mainWindow.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QTRY_COMPARE(got, id ? QList<int>{id} : QList<int>{});
+        QTest::qWait(50);
+        if (id)
+            QCOMPARE(got, QList<int>{id});
+        else
+            QVERIFY(got.isEmpty());
     }
 
     void fallbackNothingArrivesAfterUnregistering()
