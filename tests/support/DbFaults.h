@@ -11,6 +11,9 @@ class QSqlDatabase;
 
 namespace sortest {
 
+// A TCP port on 127.0.0.1 where nothing listens (free a moment ago).
+int unusedPort();
+
 // Kills connection `id` through an admin connection of the server in `serverDir`
 // (the fixture's folder, or a PrivateServer's). Returns false and warns on failure.
 bool killConnection(const QString& serverDir, qint64 id);
