@@ -46,6 +46,7 @@ TDataModule1::TDataModule1(const DbParams& params, QObject* owner)
 TDataModule1::~TDataModule1()
 {
     TimerConnecting.stop();
+    UniConnection1.close();
     if (ReconnectWindow) {
         reconnectUi().enableWindows(P);
         QObject* w = ReconnectWindow;

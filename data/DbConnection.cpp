@@ -43,13 +43,13 @@ TDbConnection::TDbConnection(QObject* parent)
 
 TDbConnection::~TDbConnection()
 {
-    releaseStatements();
-    for (TDbQuery* q : std::as_const(queries_))
-        q->conn_ = nullptr;
     {
         QSqlDatabase db = QSqlDatabase::database(name_, false);
         db.close();
     }
+    releaseStatements();
+    for (TDbQuery* q : std::as_const(queries_))
+        q->conn_ = nullptr;
     QSqlDatabase::removeDatabase(name_);
 }
 
@@ -62,10 +62,11 @@ void TDbConnection::open()
 {
     if (connected_)
         return;
-    releaseStatements();
     QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (db.isOpen())
-        db.close();
+    // Closed first, the old connection takes its prepared statements with it
+    // (nothing is sent on a connection that is gone).
+    db.close();
+    releaseStatements();
     db.setHostName(params_.host);
     db.setPort(params_.port);
     db.setUserName(params_.user);
@@ -87,9 +88,9 @@ void TDbConnection::open()
 
 void TDbConnection::close()
 {
-    releaseStatements();
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     db.close();
+    releaseStatements();
     connected_ = false;
     inTransaction_ = false;
 }
@@ -127,8 +128,8 @@ void TDbConnection::rollback() noexcept
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.rollback()) {
         // Left open, the transaction would be committed by the next BEGIN.
-        releaseStatements();
         db.close();
+        releaseStatements();
         connected_ = false;
     }
 }
