@@ -45,7 +45,12 @@ void TfrProcessReconnect::btnCloseAppClick()
 
 void TfrProcessReconnect::closeEvent(QCloseEvent* event)
 {
-    event->ignore();
+    // The player's close (Alt+F4, the window manager) is refused; the program's
+    // own end (quit, session end) is not held up.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        event->accept();
 }
 
 namespace {
