@@ -12,7 +12,7 @@ bool GameApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const EDbAbort&) {
-        // reported already (or silent by design): the action simply ends
+        // the error report has dealt with it: the action simply ends
     } catch (const EDbError& e) {
         PlainMessageBox(e.message());
     } catch (const std::exception& e) {

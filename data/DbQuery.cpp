@@ -15,7 +15,7 @@ namespace {
 
 // Enough for the statements one query object takes turns with in a game, so that
 // none of them is prepared twice on one connection.
-constexpr std::size_t kPreparedPerQuery = 16;
+constexpr std::size_t kPreparedPerQuery = 8;
 
 bool isNameChar(QChar c)
 {
