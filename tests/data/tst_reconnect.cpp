@@ -294,6 +294,64 @@ private slots:
         QCOMPARE(dm->QueryQuery.recordCount(), 1);
     }
 
+    // The server goes away in the middle of a write and stays away: the player hears
+    // of the loss once; the retries are silent; the next action brings the window.
+    void serverGoneDuringAWrite()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
+        QVERIFY(server.start());
+        sortest::ClientParams p;
+        p.port = server.port();
+        p.database = QStringLiteral("tavrekdb2");
+        auto dm = connectedModule(p);
+        int refused = 0;
+        const auto report = dm->UniConnection1.error;
+        dm->UniConnection1.error = [&](const sor::EDbError& e, bool& fail) {
+            if (e.number() == sor::erCannotConnect)
+                ++refused;
+            report(e, fail);
+        };
+
+        const qint64 id = connectionId(*dm);
+        TDbQuery& q = dm->QueryQuery;
+        setSql(q, {"UPDATE  users ", "SET name=IF(SLEEP(:s)=0, :nm, name)", "WHERE loginEmail=:lgn"});
+        q.bindInteger("s", 8);
+        q.bindString("nm", "Изменено");
+        q.bindString("lgn", kDemo);
+        {
+            const QString dir = server.dir();
+            sortest::WhenBusy busy(dir, id, [dir](QSqlDatabase&) {
+                const QString stop = QStringLiteral("'%1' stop --dir '%2' >/dev/null 2>&1")
+                                         .arg(QStringLiteral(SOR_GAME_SERVER_SCRIPT), dir);
+                if (std::system(stop.toLocal8Bit().constData()) != 0)
+                    qWarning("could not stop the server");
+            });
+            QVERIFY(!dm->UniConnection1.execInTransaction(q));
+            busy.wait();
+            QVERIFY(busy.sawBusy());
+        }
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages[0].text, QStringLiteral("Потеряна связь с Интернет (базой данных)!"));
+        QVERIFY(ReconnectWindow.isNull());
+        QVERIFY(mainWindow->isEnabled());
+
+        QTRY_VERIFY_WITH_TIMEOUT(refused >= 2, 20000);
+        QCOMPARE(messages->messages.size(), 1);
+        QVERIFY(dm->TimerConnecting.isActive());
+
+        QVERIFY_THROWS_EXCEPTION(sor::EDbAbort, dm->QueryClockServer.open());
+        expectReconnectWindow(*dm);
+        QCOMPARE(messages->messages.size(), 1);
+
+        QVERIFY(server.start());
+        expectBackWithin(*dm, 20000);
+        q.bindInteger("s", 0);
+        QVERIFY(dm->UniConnection1.execInTransaction(q));  // repeated by the caller, not by the connection
+        QCOMPARE(messages->messages.size(), 1);
+    }
+
     // Lost while a modal window runs (the login): the reconnect window still takes
     // the input, and the modal window gets it back afterwards.
     void inFrontOfAModalWindow()
