@@ -195,6 +195,31 @@ private slots:
         QCOMPARE(dm->QueryQuery.asInteger("slept"), 0);
     }
 
+    // The game's own timers keep running statements while the connection is lost
+    // (its 100 ms clock check): each fails quietly, and the retries go on regardless.
+    void retriesGoOnWhileTheGameKeepsTrying()
+    {
+        auto dm = connectedModule(TestServer::clientParams(kDb));
+        QVERIFY(sortest::killConnection(TestServer::dir(), connectionId(*dm)));
+        int aborted = 0, succeeded = 0;
+        QTimer game;
+        connect(&game, &QTimer::timeout, this, [&] {
+            try {
+                dm->QueryClockServer.close();
+                dm->QueryClockServer.open();
+                ++succeeded;
+            } catch (const sor::EDbAbort&) {
+                ++aborted;
+            }
+        });
+        game.start(100);
+        QTRY_VERIFY_WITH_TIMEOUT(aborted >= 1 && ReconnectWindow, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(succeeded >= 3, 15000);
+        game.stop();
+        QVERIFY(ReconnectWindow.isNull());
+        QVERIFY(messages->messages.isEmpty());
+    }
+
     // A write cut off by the loss is rolled back with the connection and not
     // repeated by the connection; the player hears about the loss once.
     void interruptedWriteIsRolledBackNotRepeated()
