@@ -1,8 +1,9 @@
 #pragma once
 // How database failures travel.
 //
-// Every failure of the game database is reported once, by the connection's error
-// report (TDataModule1::UniConnection1Error), and then thrown to the caller:
+// Every failure of a statement or of the connection is reported once, by the
+// connection's error report (TDataModule1::UniConnection1Error), and then thrown
+// to the caller:
 //  - EDbAbort when the report handled it (its message, if any, has been shown):
 //    the caller's operation ends quietly - roll back, add no message of your own;
 //  - EDbError when the report did not handle it: it carries the MySQL error number
@@ -13,6 +14,7 @@
 #include <QString>
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace sor {
 
