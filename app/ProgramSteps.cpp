@@ -5,6 +5,7 @@
 
 #include "app/AppInfo.h"
 #include "app/UiServices.h"
+#include "data/DataModulUnit.h"
 #include "platform/Process.h"
 
 namespace sor {
@@ -23,12 +24,15 @@ void ProgramSteps::initApplication()
     installUiServices();
 }
 
-void ProgramSteps::createDataModule() {}
+void ProgramSteps::createDataModule()
+{
+    // The compiled-in game server; the application owns the module until the end.
+    DataModule1 = new TDataModule1(DbParams(), &app_);
+}
 
 bool ProgramSteps::prepareConnection()
 {
-    std::fprintf(stderr, "sorventa: the connection to the game server is not built yet\n");
-    return false;
+    return DataModule1->PrepareConnection();
 }
 
 void ProgramSteps::terminate()

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "app/AppInfo.h"
+#include "data/unitProcessReconnect.h"
 #include "platform/PlainMessage.h"
 
 void sor::installUiServices()
@@ -12,4 +13,5 @@ void sor::installUiServices()
         QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok);
         box.exec();
     });
+    installReconnectWindow();
 }

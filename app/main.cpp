@@ -1,12 +1,11 @@
 // Sorventa: the start-up sequence and nothing else.
 
-#include <QApplication>
-
+#include "app/GameApplication.h"
 #include "app/ProgramSteps.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    sor::GameApplication app(argc, argv);
     sor::ProgramSteps steps(app);
     return sor::runStartup(steps);
 }

@@ -6,16 +6,13 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include "data/DbParams.h"
+
 namespace sortest {
 
-struct ClientParams
-{
-    QString host = QStringLiteral("127.0.0.1");
-    int port = 0;
-    QString user = QStringLiteral("tavrekdb2");
-    QString password = QStringLiteral("Hb3Tz8WqPn5J");
-    QString database;
-};
+// The client's connection values (host, port, user, password, database): the data
+// module takes them as they are.
+using ClientParams = sor::DbParams;
 
 class TestServer
 {

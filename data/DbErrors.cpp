@@ -1,0 +1,40 @@
+#include "data/DbErrors.h"
+
+namespace sor {
+
+bool isConnectionLossNumber(int n)
+{
+    switch (n) {
+    case 2006:  // server has gone away
+    case 2013:  // lost connection during query
+    case 2055:  // lost connection, with a system error
+    case 1927:  // the connection was killed
+    case 4031:  // disconnected by the server for inactivity
+        return true;
+    default:
+        return false;
+    }
+}
+
+int reportNumber(int n, bool whileConnecting)
+{
+    switch (n) {
+    case 2002:  // refused, or no such socket
+    case 2003:
+    case 2005:  // unknown host: no network, no name service
+        return erCannotConnect;
+    default:
+        break;
+    }
+    if (isConnectionLossNumber(n))
+        return whileConnecting ? erCannotConnect : erConnectionLost;
+    return n;
+}
+
+EDbError::EDbError(int number, int nativeNumber, QString message)
+    : number_(number), nativeNumber_(nativeNumber), message_(std::move(message))
+{
+    what_ = (QString::number(nativeNumber_) + QLatin1Char(' ') + message_).toStdString();
+}
+
+}  // namespace sor

@@ -1,0 +1,41 @@
+#pragma once
+// Faults of the game connection, made on purpose: the client's connection killed
+// on the server, or the server stopped, also while a statement of the client runs.
+
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class QSqlDatabase;
+
+namespace sortest {
+
+// A TCP port on 127.0.0.1 where nothing listens (free a moment ago).
+int unusedPort();
+
+// Kills connection `id` through an admin connection of the server in `serverDir`
+// (the fixture's folder, or a PrivateServer's). Returns false and warns on failure.
+bool killConnection(const QString& serverDir, qint64 id);
+
+// Runs `action` on a thread of its own as soon as connection `id` of the server in
+// `serverDir` is busy with a statement (or when `timeoutMs` has passed without it),
+// while the test thread runs that statement. The action gets an admin connection of
+// that thread. The destructor waits for the thread.
+class WhenBusy
+{
+public:
+    WhenBusy(QString serverDir, qint64 id, std::function<void(QSqlDatabase& admin)> action, int timeoutMs = 20000);
+    ~WhenBusy();
+    void wait();
+    bool sawBusy() const { return sawBusy_; }
+
+private:
+    std::atomic<bool> sawBusy_{false};
+    std::thread thread_;
+};
+
+// An action for WhenBusy: kill the busy connection.
+std::function<void(QSqlDatabase&)> killIt(qint64 id);
+
+}  // namespace sortest
