@@ -1,11 +1,13 @@
 #include "app/ProgramSteps.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/UiServices.h"
 #include "platform/Process.h"
+#include "speech/unitSpeechSet.h"
 
 namespace sor {
 
@@ -36,7 +38,12 @@ void ProgramSteps::terminate()
     terminated_ = true;
 }
 
-void ProgramSteps::createSpeechSet() {}
+void ProgramSteps::createSpeechSet()
+{
+    const QString ini = speechSettingsFile(QCoreApplication::applicationDirPath(),
+                                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    speechSet_ = TfrSpeechSet::createWithRealEngines(ini);
+}
 
 void ProgramSteps::createLoginWindow() {}
 
