@@ -19,6 +19,7 @@ struct Library
     std::atomic<bool> abort{false};
     std::mutex sinkMutex;
     EspeakEngine::SampleSink sink;
+    const EspeakEngine* sinkOwner = nullptr;  // the engine that installed the sink
 };
 
 Library& library()
@@ -68,9 +69,10 @@ EspeakEngine::EspeakEngine(Output output, SampleSink sink)
     available_ = initialise(output);
     if (!available_)
         return;
-    {
+    if (sink) {
         std::lock_guard lock(library().sinkMutex);
         library().sink = std::move(sink);
+        library().sinkOwner = this;
     }
     const espeak_VOICE** list = espeak_ListVoices(nullptr);
     for (int i = 0; list && list[i]; ++i) {
@@ -87,7 +89,10 @@ EspeakEngine::~EspeakEngine()
         return;
     purge();
     std::lock_guard lock(library().sinkMutex);
-    library().sink = nullptr;
+    if (library().sinkOwner == this) {
+        library().sink = nullptr;
+        library().sinkOwner = nullptr;
+    }
 }
 
 bool EspeakEngine::select(int index)

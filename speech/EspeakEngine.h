@@ -24,7 +24,8 @@ public:
         Retrieval,  // the sound goes to the sample sink instead (tests)
     };
     // Called on espeak-ng's own thread with each block of 16-bit samples; must
-    // not call espeak-ng.
+    // not call espeak-ng. One sink for the process: the engine created last with
+    // a sink has it until it goes.
     using SampleSink = std::function<void(const short* samples, int count)>;
 
     explicit EspeakEngine(Output output = Output::Playback, SampleSink sink = {});

@@ -47,7 +47,7 @@ struct SpeechDispatcherEngine::Shared
     std::optional<QByteArray> voice;
     std::optional<int> volume;
     std::optional<int> rate;
-    bool attempted = false;
+    bool lastAttemptFailed = false;
     Clock::time_point lastAttempt;
 
     // Hands the voice list to the engine on its own (GUI) thread, unless the
@@ -87,8 +87,8 @@ bool applySettings(Shared& s)
 
 bool openConnection(Shared& s)
 {
-    s.attempted = true;
     s.lastAttempt = Clock::now();
+    s.lastAttemptFailed = true;
     QByteArray socketPath = s.options.unixSocket.toLocal8Bit();
     SPDConnectionAddress address{};
     SPDConnectionAddress* where = nullptr;
@@ -113,17 +113,18 @@ bool openConnection(Shared& s)
         closeConnection(s);
         return false;
     }
+    s.lastAttemptFailed = false;
     return true;
 }
 
-// Reopens a lost connection, but not more often than the reconnect interval
-// allows unless `now` is set (right after a loss, when the server may simply
-// have been restarted).
+// Reopens a lost connection at once; after a failed attempt the next one waits
+// for the reconnect interval (no server: no storm of attempts, one per keypress),
+// unless `now` is set (right after a loss, when the server may have restarted).
 bool ensureConnection(Shared& s, bool now = false)
 {
     if (s.connection)
         return true;
-    if (!now && s.attempted &&
+    if (!now && s.lastAttemptFailed &&
         Clock::now() - s.lastAttempt < std::chrono::milliseconds(s.options.reconnectIntervalMs))
         return false;
     return openConnection(s);

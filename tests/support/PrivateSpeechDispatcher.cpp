@@ -79,8 +79,8 @@ bool PrivateSpeechDispatcher::start(int timeoutMs)
     QFile::remove(socketPath());
 
     process_ = std::make_unique<QProcess>();
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setStandardOutputFile(dir_.filePath(QStringLiteral("log/stdout.txt")));
+    process_->setStandardErrorFile(dir_.filePath(QStringLiteral("log/stderr.txt")));
     process_->start(QStringLiteral("speech-dispatcher"),
                     {QStringLiteral("--run-single"), QStringLiteral("--timeout"), QStringLiteral("0"),
                      QStringLiteral("--config-dir"), dir_.filePath(QStringLiteral("conf")),
