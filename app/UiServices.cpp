@@ -5,6 +5,8 @@
 
 #include "app/AppInfo.h"
 #include "platform/PlainMessage.h"
+#include "speech/MessageDlg.h"
+#include "speech/uMyMessageDlg.h"
 
 void sor::installUiServices()
 {
@@ -12,4 +14,5 @@ void sor::installUiServices()
         QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok);
         box.exec();
     });
+    setMessageDlgImpl(ShowMyMessageDlg);
 }

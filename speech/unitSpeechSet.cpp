@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "speech/Announce.h"
 #include "speech/EspeakEngine.h"
 #include "speech/SpeechDispatcherEngine.h"
 #include "speech/SpeechRoutines.h"
@@ -83,9 +84,11 @@ TfrSpeechSet::TfrSpeechSet(std::unique_ptr<sor::SpeechEngine> modes, std::unique
     setTabOrder(TrackBar2, btOK);
     setTabOrder(btOK, btCancel);
 
-    for (QWidget* w : {static_cast<QWidget*>(cbSelectSpeech), static_cast<QWidget*>(TrackBar2),
-                       static_cast<QWidget*>(btOK), static_cast<QWidget*>(btCancel)})
-        w->installEventFilter(this);
+    sor::onFocusArrival(cbSelectSpeech, [this] { cbSelectSpeechEnter(); });
+    sor::onFocusArrival(TrackBar2, [this] { TrackBar2Enter(); });
+    TrackBar2->installEventFilter(this);
+    sor::announceButton(btOK);
+    sor::announceButton(btCancel);
 
     connect(cbSelectSpeech, &QComboBox::currentIndexChanged, this, &TfrSpeechSet::cbSelectSpeechChange);
     connect(cbSelectSpeech, &QComboBox::activated, this, &TfrSpeechSet::cbSelectSpeechSelect);
@@ -143,18 +146,8 @@ void TfrSpeechSet::showState()
 
 bool TfrSpeechSet::eventFilter(QObject* watched, QEvent* event)
 {
-    if (alive_) {
-        if (event->type() == QEvent::FocusIn) {
-            if (watched == cbSelectSpeech)
-                cbSelectSpeechEnter();
-            else if (watched == TrackBar2)
-                TrackBar2Enter();
-            else if (watched == btOK || watched == btCancel)
-                BtEnter(static_cast<QPushButton*>(watched));
-        } else if (event->type() == QEvent::KeyPress && watched == TrackBar2) {
-            TrackBar2KeyDown(static_cast<QKeyEvent*>(event)->key());
-        }
-    }
+    if (alive_ && event->type() == QEvent::KeyPress && watched == TrackBar2)
+        TrackBar2KeyDown(static_cast<QKeyEvent*>(event)->key());
     return QDialog::eventFilter(watched, event);
 }
 
@@ -199,12 +192,6 @@ void TfrSpeechSet::TrackBar2KeyDown(int key)
 void TfrSpeechSet::TrackBar2Change(int position)
 {
     settings_->TrackBar2Change(position);
-}
-
-void TfrSpeechSet::BtEnter(QPushButton* button)
-{
-    SpeechStop();
-    SpeechOut(QStringLiteral("Кнопка ") + button->text(), true);
 }
 
 void TfrSpeechSet::BtClickOk()

@@ -61,7 +61,6 @@ private:
     void TrackBar2Enter();
     void TrackBar2KeyDown(int key);
     void TrackBar2Change(int position);
-    void BtEnter(QPushButton* button);
     void BtClickOk();
     void BtClickCancel();
 

@@ -22,6 +22,7 @@ class TestSpeechSetWindow : public QObject
     {
         TfrSpeechSet* w = rig.window();
         w->show();
+        w->activateWindow();
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->cbSelectSpeech->setFocus();
@@ -63,6 +64,7 @@ private slots:
         sortest::SpeechRig rig;
         TfrSpeechSet* w = rig.window();
         w->show();
+        w->activateWindow();
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->btCancel->setFocus();
@@ -147,6 +149,7 @@ private slots:
         sortest::SpeechRig rig;
         TfrSpeechSet* w = rig.window();
         w->show();
+        w->activateWindow();
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->btOK->setFocus();

@@ -58,6 +58,7 @@ private slots:
 
         // Walk the window by ear.
         window->show();
+        window->activateWindow();
         QApplication::setActiveWindow(window.get());
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         window->cbSelectSpeech->setFocus();
