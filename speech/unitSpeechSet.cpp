@@ -111,6 +111,8 @@ TfrSpeechSet::~TfrSpeechSet()
     if (frSpeechSet == this)
         frSpeechSet = nullptr;
     disconnect(settings_.get(), nullptr, this, nullptr);
+    cbSelectSpeech->disconnect(this);
+    TrackBar2->disconnect(this);
     // The settings are saved and unregistered as they go; the controls follow.
     settings_.reset();
 }
