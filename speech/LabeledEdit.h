@@ -1,8 +1,8 @@
 #pragma once
-// An edit with its label on the left, as the account windows use them (the
-// design's `led...` controls). The object name of the control goes on the
-// whole; the label is EditLabel, the edit itself lineEdit(). Focusing the whole
-// focuses the edit, and the label names the edit for screen readers.
+// An edit with its label on the left, as the account windows use them (their
+// `led...` controls). The control's object name goes on the whole; the label
+// is EditLabel, the edit itself lineEdit(). Focusing the whole focuses the
+// edit, and the label names the edit for screen readers.
 
 #include <QLineEdit>
 #include <QWidget>
