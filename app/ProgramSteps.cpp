@@ -1,12 +1,14 @@
 #include "app/ProgramSteps.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/UiServices.h"
 #include "data/DataModulUnit.h"
 #include "platform/Process.h"
+#include "speech/unitSpeechSet.h"
 
 namespace sor {
 
@@ -40,7 +42,12 @@ void ProgramSteps::terminate()
     terminated_ = true;
 }
 
-void ProgramSteps::createSpeechSet() {}
+void ProgramSteps::createSpeechSet()
+{
+    const QString ini = speechSettingsFile(QCoreApplication::applicationDirPath(),
+                                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    speechSet_ = TfrSpeechSet::createWithRealEngines(ini);
+}
 
 void ProgramSteps::createLoginWindow() {}
 

@@ -1,9 +1,12 @@
 #pragma once
 // The real start-up steps of the program: the windows and the data module.
 
+#include <memory>
+
 #include "app/Startup.h"
 
 class QApplication;
+class TfrSpeechSet;
 
 namespace sor {
 
@@ -29,6 +32,7 @@ private:
     QApplication& app_;
     bool terminated_ = false;
     bool hasMainWindow_ = false;
+    std::unique_ptr<TfrSpeechSet> speechSet_;  // frSpeechSet, for the whole run
 };
 
 }  // namespace sor

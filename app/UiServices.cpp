@@ -6,6 +6,8 @@
 #include "app/AppInfo.h"
 #include "data/unitProcessReconnect.h"
 #include "platform/PlainMessage.h"
+#include "speech/MessageDlg.h"
+#include "speech/uMyMessageDlg.h"
 
 void sor::installUiServices()
 {
@@ -14,4 +16,5 @@ void sor::installUiServices()
         box.exec();
     });
     installReconnectWindow();
+    setMessageDlgImpl(ShowMyMessageDlg);
 }

@@ -1,0 +1,163 @@
+#include "speech/Announce.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+
+#include "speech/LabeledEdit.h"
+#include "speech/SpeechRoutines.h"
+
+namespace sor {
+namespace {
+
+// Runs `what` whenever the watched widget receives one of the events.
+class EventHook : public QObject
+{
+public:
+    EventHook(QObject* watched, std::function<void(QEvent*)> what) : QObject(watched), what_(std::move(what))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        what_(event);
+        return false;  // the control goes on handling the event as usual
+    }
+
+private:
+    std::function<void(QEvent*)> what_;
+};
+
+bool isFocusArrival(QWidget* widget, QEvent* event)
+{
+    if (event->type() != QEvent::FocusIn)
+        return false;
+    // A dialog being shown sends its first control a FocusIn of its own before
+    // the window is activated and the control really gets the focus; only the
+    // real one is announced.
+    if (!widget->hasFocus())
+        return false;
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    return reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason;
+}
+
+QString checkState(const QCheckBox* box)
+{
+    return box->isChecked() ? QStringLiteral("Отмечено. ") : QStringLiteral("Неотмечено. ");
+}
+
+}  // namespace
+
+void onFocusArrival(QWidget* widget, std::function<void()> announce)
+{
+    new EventHook(widget, [widget, announce = std::move(announce)](QEvent* e) {
+        if (isFocusArrival(widget, e))
+            announce();
+    });
+}
+
+void speakAnnouncement(const QStringList& phrases)
+{
+    for (qsizetype i = 0; i < phrases.size(); ++i)
+        SpeechOut(phrases.at(i), i == 0);
+}
+
+void announceButton(QAbstractButton* button)
+{
+    onFocusArrival(button, [button] { speakAnnouncement({QStringLiteral("Кнопка ") + button->text()}); });
+}
+
+void announceMessageBoxButton(QAbstractButton* button)
+{
+    onFocusArrival(button, [button] { SpeechOut(QStringLiteral("Кнопка ") + button->text(), false); });
+}
+
+void announceEdit(TLabeledEdit* edit)
+{
+    onFocusArrival(edit->lineEdit(), [edit] {
+        speakAnnouncement({QStringLiteral("Редактор ") + edit->caption(), edit->text()});
+    });
+}
+
+void announceCheckBox(QCheckBox* box, std::function<bool()> holdBack)
+{
+    onFocusArrival(box, [box] { speakAnnouncement({QStringLiteral("Флажок. ") + box->text(), checkState(box)}); });
+    QObject::connect(box, &QCheckBox::toggled, box, [box, holdBack = std::move(holdBack)] {
+        if (holdBack && holdBack())
+            return;
+        speakAnnouncement({QStringLiteral("Флажок. ") + box->text() + checkState(box)});
+    });
+}
+
+void announceHeading(QWidget* window, std::function<QString()> heading, HeadingWhen when)
+{
+    const QEvent::Type type = when == HeadingWhen::Shown ? QEvent::Show : QEvent::WindowActivate;
+    new EventHook(window, [type, heading = std::move(heading)](QEvent* e) {
+        if (e->type() == type)
+            speakAnnouncement({heading()});
+    });
+}
+
+void echoTypedCharacters(QLineEdit* edit)
+{
+    new EventHook(edit, [](QEvent* e) {
+        if (e->type() != QEvent::KeyPress)
+            return;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            return;  // moves the focus, types nothing
+        for (QChar c : key->text()) {
+            const char16_t code = c.unicode();
+            if (code == 8 || code == 13 || code == 0)
+                continue;
+            SpeechOut(KeyCharToSpeech(c), true);
+        }
+    });
+}
+
+void echoTypedCharacters(TLabeledEdit* edit)
+{
+    echoTypedCharacters(edit->lineEdit());
+}
+
+QString menuItemPhrase(const QString& caption, const QString& shortcut, bool enabled, bool checked)
+{
+    QString state;
+    if (!enabled)
+        state = QStringLiteral(" выключено. ");
+    if (checked)
+        state = QStringLiteral(" отмечено. ");
+    return caption + QLatin1Char(' ') + shortcut + state;
+}
+
+QString shortcutText(const QKeySequence& shortcut)
+{
+    if (shortcut.isEmpty())
+        return QString();
+    const QKeyCombination first = shortcut[0];
+    const Qt::KeyboardModifiers mods = first.keyboardModifiers();
+    QString text;
+    if (mods & Qt::ShiftModifier)
+        text += QStringLiteral("Shift+");
+    if (mods & Qt::ControlModifier)
+        text += QStringLiteral("Ctrl+");
+    if (mods & Qt::AltModifier)
+        text += QStringLiteral("Alt+");
+    return text + QKeySequence(first.key()).toString(QKeySequence::PortableText);
+}
+
+void announceMenuItem(const QAction* item)
+{
+    const QString shortcut = shortcutText(item->shortcut());
+    speakAnnouncement({menuItemPhrase(item->text(), shortcut, item->isEnabled(), item->isChecked())});
+}
+
+}  // namespace sor

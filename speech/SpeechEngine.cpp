@@ -1,0 +1,3 @@
+#include "speech/SpeechEngine.h"
+
+sor::SpeechEngine::~SpeechEngine() = default;

@@ -1,0 +1,306 @@
+#include "speech/SpeechSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryFile>
+#include <utility>
+
+#include "platform/Process.h"
+
+namespace sor {
+namespace {
+
+const QString kSpeechIndex = QStringLiteral("Speech/SpeechIndex");
+const QString kSpeechOnOff = QStringLiteral("Speech/SpeechOnOff");
+const QString kSpeedSpeak = QStringLiteral("Speech/SpeedSpeak");
+
+// Nothing left once blanks and control characters are cut from both ends.
+bool isBlank(const QString& text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 32)
+            return false;
+    return true;
+}
+
+int readInt(const QSettings* ini, const QString& key, int fallback)
+{
+    if (!ini)
+        return fallback;
+    bool ok = false;
+    const int value = ini->value(key).toString().toInt(&ok);
+    return ok ? value : fallback;
+}
+
+bool canWriteIn(const QString& dir, const QString& file)
+{
+    if (QFileInfo::exists(file)) {
+        QFile f(file);
+        return f.open(QIODevice::ReadWrite);  // opened, not changed
+    }
+    QTemporaryFile probe(dir + QStringLiteral("/settings-XXXXXX.tmp"));
+    return probe.open();
+}
+
+}  // namespace
+
+QString speechSettingsFile(const QString& programDir, const QString& userConfigDir)
+{
+    const QString name = QStringLiteral("settings.ini");
+    const QString beside = QDir(programDir).filePath(name);
+    if (canWriteIn(programDir, beside))
+        return beside;
+    return QDir(userConfigDir).filePath(name);
+}
+
+SpeechSettings::SpeechSettings(std::unique_ptr<SpeechEngine> modes, std::unique_ptr<SpeechEngine> voices,
+                               QString iniPath, int listGuardMs, QObject* parent)
+    : QObject(parent), aTTSEnum(std::move(modes)), gpIVTxt(std::move(voices)), iniPath_(std::move(iniPath))
+{
+    setSpeechBackend(this);
+    if (!iniPath_.isEmpty())
+        endHook_ = addProgramEndHook([this] { save(); });
+
+    connect(aTTSEnum.get(), &SpeechEngine::voicesReady, this, &SpeechSettings::tryComplete);
+    connect(gpIVTxt.get(), &SpeechEngine::voicesReady, this, &SpeechSettings::tryComplete);
+    guard_.setSingleShot(true);
+    connect(&guard_, &QTimer::timeout, this, &SpeechSettings::complete);
+    guard_.start(listGuardMs);
+    tryComplete();
+}
+
+SpeechSettings::~SpeechSettings()
+{
+    if (endHook_)
+        removeProgramEndHook(endHook_);
+    if (!saved_)
+        save();
+    if (speechBackend() == this)
+        setSpeechBackend(nullptr);
+}
+
+void SpeechSettings::tryComplete()
+{
+    if (aTTSEnum->voicesKnown() && gpIVTxt->voicesKnown())
+        complete();
+}
+
+void SpeechSettings::complete()
+{
+    if (ready_)
+        return;
+    ready_ = true;
+    guard_.stop();
+
+    entries_ = aTTSEnum->voices();
+    iSapi4Count = int(entries_.size());
+    Voices = gpIVTxt->voices();
+    entries_ += Voices;
+    emit listChanged();
+
+    restore();
+    emit stateChanged();
+
+    // What was said while the list was being built, since the last stop.
+    const QStringList held = std::exchange(held_, {});
+    for (const QString& text : held)
+        SpeechOutEx(text);
+    emit ready();
+}
+
+void SpeechSettings::restore()
+{
+    std::unique_ptr<QSettings> ini;
+    if (!iniPath_.isEmpty())
+        ini = std::make_unique<QSettings>(iniPath_, QSettings::IniFormat);
+
+    int index = readInt(ini.get(), kSpeechIndex, -1);
+    // A voice that is not in the list (removed since, or its family is not
+    // running this time) counts as no voice chosen, so that a Russian voice is
+    // looked for instead of leaving the player without speech.
+    if (index < 0 || index >= entries_.size())
+        index = -1;
+    SetIndexTTS(index);
+    setSpeechOn(readInt(ini.get(), kSpeechOnOff, 0) != 0);
+
+    if (iIndTTS == -1) {
+        // The last Russian entry: a voice wins over a mode.
+        for (qsizetype i = entries_.size() - 1; i >= 0; --i) {
+            if (entries_.at(i).contains(QLatin1String("Russ"), Qt::CaseSensitive)) {
+                SetIndexTTS(int(i));
+                setSpeechOn(true);
+                break;
+            }
+        }
+    }
+
+    SetSpeedSpeak(readInt(ini.get(), kSpeedSpeak, 0));
+    bRateGroupEnabled = isVoiceIndex(iCurrentEntry);
+}
+
+void SpeechSettings::save()
+{
+    saved_ = true;
+    // Before the list was complete nothing was restored, so nothing may be written.
+    if (iniPath_.isEmpty() || !ready_)
+        return;
+    QDir().mkpath(QFileInfo(iniPath_).absolutePath());
+    QSettings ini(iniPath_, QSettings::IniFormat);
+    ini.setValue(kSpeechOnOff, SpeechOnOff ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kSpeechIndex, QString::number(iIndTTS));
+    ini.setValue(kSpeedSpeak, QString::number(FSpeedSpeak));
+    ini.sync();
+}
+
+QString SpeechSettings::currentEntryName() const
+{
+    return iCurrentEntry >= 0 && iCurrentEntry < entries_.size() ? entries_.at(iCurrentEntry) : QString();
+}
+
+void SpeechSettings::setSpeechOn(bool on)
+{
+    if (SpeechOnOff == on)
+        return;
+    SpeechOnOff = on;
+    emit speechSwitched(on);
+}
+
+void SpeechSettings::applyEntry(int familyEntry, int mode)
+{
+    SpeechStop();
+    if (isVoiceIndex(familyEntry)) {
+        // The mode engine, if any, stays as it is.
+        gpIVTxt->select(familyEntry - iSapi4Count);
+        gpIVTxt->setVolume(100);
+    } else {
+        fITTSCentral = false;
+        if (mode >= 0 && mode < iSapi4Count)
+            fITTSCentral = aTTSEnum->select(mode);
+    }
+}
+
+void SpeechSettings::cbSelectSpeechChange(int entry)
+{
+    iCurrentEntry = entry >= 0 && entry < entries_.size() ? entry : -1;
+    applyEntry(iCurrentEntry, iCurrentEntry);
+    bRateGroupEnabled = isVoiceIndex(iCurrentEntry);
+    emit stateChanged();
+}
+
+void SpeechSettings::BtClickCancel()
+{
+    bRateGroupEnabled = isVoiceIndex(iCurrentEntry);
+    applyEntry(iCurrentEntry, iIndTTS);
+    emit stateChanged();
+}
+
+void SpeechSettings::SetIndexTTS(int spInd)
+{
+    if (spInd >= entries_.size())
+        return;
+    SpeechStop();
+    iIndTTS = spInd;
+    iCurrentEntry = spInd < 0 ? -1 : spInd;
+    BtClickCancel();
+}
+
+void SpeechSettings::BtClickOk()
+{
+    SetIndexTTS(iCurrentEntry);
+    SpeechOut(QStringLiteral("Энтэр. "), true);
+}
+
+void SpeechSettings::SetSpeedSpeak(int value)
+{
+    // The voices family knows only -10..10.
+    value = qBound(-10, value, 10);
+    if (!isVoiceIndex(iCurrentEntry))
+        return;
+    FSpeedSpeak = value;
+    sRateLabel = QString::number(value);
+    gpIVTxt->setRate(value);
+    iTrackBar2Position = value;
+    emit stateChanged();
+}
+
+void SpeechSettings::TrackBar2Change(int position)
+{
+    iTrackBar2Position = qBound(-10, position, 10);
+    SetSpeedSpeak(iTrackBar2Position);
+    emit stateChanged();
+}
+
+void SpeechSettings::moveTrackBar2(int position)
+{
+    position = qBound(-10, position, 10);
+    if (position != iTrackBar2Position)
+        TrackBar2Change(position);
+}
+
+bool SpeechSettings::SpeechOutEx(const QString& sTxtSp)
+{
+    if (!ready_) {
+        if (!isBlank(sTxtSp)) {
+            held_.append(sTxtSp);
+            if (held_.size() > kMaxHeldTexts)
+                held_.removeFirst();
+        }
+        return true;
+    }
+    if (!SpeechOnOff || isBlank(sTxtSp))
+        return true;
+    if (!fITTSCentral && !isVoiceIndex(iIndTTS)) {
+        // A mode that cannot speak: speech goes off rather than pretend.
+        setSpeechOn(false);
+        return false;
+    }
+    if (isVoiceIndex(iIndTTS))
+        gpIVTxt->speak(sTxtSp);
+    else
+        aTTSEnum->speak(sTxtSp);
+    return true;
+}
+
+void SpeechSettings::SpeechStopEx()
+{
+    if (!ready_) {
+        held_.clear();  // cut off before it could be heard
+        return;
+    }
+    if (!SpeechOnOff)
+        return;
+    if (isVoiceIndex(iIndTTS))
+        gpIVTxt->purge();
+    else if (fITTSCentral)
+        aTTSEnum->purge();
+}
+
+QString SpeechSettings::LatToRusForSpeech(QChar cLat)
+{
+    return KeyCharToSpeech(cLat);
+}
+
+int SpeechSettings::RomanToInt(const QString& romanNumber)
+{
+    static const QString alphabet = QStringLiteral("IVXLCDMvxlcdm");
+    static const int powers[] = {0, 1, 10, 100, 1000, 10000, 100000, 1000000};
+    // The character counter is eight bits wide: a text of 256 characters reads
+    // as empty, one of 300 as its first 44 characters.
+    const int n = int(romanNumber.size() % 256);
+    int sum = 0;
+    int previous = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        const int p = int(alphabet.indexOf(romanNumber.at(i))) + 1;  // 0: not a numeral
+        int v = ((p + 1) % 2 == 0 ? 1 : 5) * powers[(p + 1) / 2];
+        if (v == 0)
+            return -1;
+        if (previous > v)
+            v = -v;
+        sum += v;
+        previous = v;
+    }
+    return sum;
+}
+
+}  // namespace sor

@@ -1,0 +1,135 @@
+#pragma once
+// Everything the program knows about speech: the voice list (the modes of the
+// "modes" family first, then the voices of the "voices" family), the chosen
+// voice, the rate, the speech switch, speaking and stopping on behalf of the
+// whole program, and the settings kept in "settings.ini" (section "Speech").
+//
+// The speech settings window TfrSpeechSet is a thin view of this class: its voice
+// box, rate slider and label show the state kept here, and its handlers call the
+// operations below. While an instance exists it is what SpeechOut and SpeechStop
+// speak through.
+//
+// The voices family may take a while to list its voices. Until both families
+// have answered (or a guard time has passed) the list is incomplete, nothing is
+// restored yet, and texts to speak are held back; when the list is complete the
+// settings are restored and the held texts (those since the last stop) spoken.
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+#include "speech/SpeechEngine.h"
+#include "speech/SpeechRoutines.h"
+
+namespace sor {
+
+class SpeechSettings : public QObject, public SpeechBackend
+{
+    Q_OBJECT
+
+public:
+    // The voices family lists its voices in one to three seconds; a server that
+    // does not answer at all must not keep the program silent for longer than this.
+    static constexpr int kListGuardMs = 8000;
+
+    // iniPath empty: no settings file; the settings start as from a missing file
+    // and are never written.
+    // listGuardMs: how long to wait for the families' voice lists before going on without them.
+    SpeechSettings(std::unique_ptr<SpeechEngine> modes, std::unique_ptr<SpeechEngine> voices,
+                   QString iniPath, int listGuardMs = kListGuardMs, QObject* parent = nullptr);
+    ~SpeechSettings() override;  // saves the settings, unless an end of the program already did
+
+    // Texts held back while the list is incomplete, at most.
+    static constexpr int kMaxHeldTexts = 32;
+
+    bool isReady() const { return ready_; }
+
+    // The voice list and its parts.
+    const QStringList& entries() const { return entries_; }
+    int sapi4Count() const { return iSapi4Count; }  // entries that are modes
+    bool isVoiceIndex(int index) const { return index > iSapi4Count - 1; }
+
+    // The committed entry (-1: none) and committing one.
+    int IndexTTS() const { return iIndTTS; }
+    void SetIndexTTS(int spInd);
+
+    // The committed rate (-10..10) of the voices family and setting it.
+    int SpeedSpeak() const { return FSpeedSpeak; }
+    void SetSpeedSpeak(int value);
+
+    // The speech switch: while it is off nothing is spoken or stopped.
+    bool speechOn() const { return SpeechOnOff; }
+    void setSpeechOn(bool on);
+
+    // True while the committed mode has an engine to speak with.
+    bool modeEngineReady() const { return fITTSCentral; }
+
+    // What the window shows.
+    int currentEntry() const { return iCurrentEntry; }  // the voice box's current entry, -1: none
+    QString currentEntryName() const;
+    bool rateGroupEnabled() const { return bRateGroupEnabled; }
+    int trackBar2Position() const { return iTrackBar2Position; }
+    QString rateLabelText() const { return sRateLabel; }
+
+    // What the window's controls do.
+    void cbSelectSpeechChange(int entry);  // the box's current entry changed: apply it
+    void TrackBar2Change(int position);    // the slider moved to `position`
+    // The slider set to `position` from outside (clamped to -10..10); like the
+    // slider itself it does nothing when that is where it stands already.
+    void moveTrackBar2(int position);
+    void BtClickOk();      // commit the box's entry and confirm it aloud
+    void BtClickCancel();  // apply the box's entry again (does not undo a choice)
+
+    bool SpeechOutEx(const QString& sTxtSp) override;
+    void SpeechStopEx() override;
+
+    static QString LatToRusForSpeech(QChar cLat);
+    static int RomanToInt(const QString& romanNumber);
+
+    // The settings file in use and writing it now (normally done at the end).
+    QString iniPath() const { return iniPath_; }
+    void save();
+
+signals:
+    void listChanged();   // entries() has been filled
+    void stateChanged();  // current entry, rate group, slider or label changed
+    void speechSwitched(bool on);
+    void ready();         // the list is complete and the settings restored
+
+private:
+    void tryComplete();
+    void complete();
+    void restore();
+    void applyEntry(int familyEntry, int mode);
+
+    std::unique_ptr<SpeechEngine> aTTSEnum;  // the modes family
+    std::unique_ptr<SpeechEngine> gpIVTxt;   // the voices family
+    QString iniPath_;
+
+    QStringList entries_;
+    QStringList Voices;  // the voices family's part, taken once
+    int iSapi4Count = 0;
+    int iIndTTS = 0;
+    int FSpeedSpeak = 0;
+    bool SpeechOnOff = false;
+    bool fITTSCentral = false;
+
+    int iCurrentEntry = -1;
+    bool bRateGroupEnabled = false;
+    int iTrackBar2Position = 0;
+    QString sRateLabel = QStringLiteral("0");
+
+    bool ready_ = false;
+    QStringList held_;
+    QTimer guard_;
+    int endHook_ = 0;
+    bool saved_ = false;
+};
+
+// Where "settings.ini" lives: in the program's folder, or, when that folder (or
+// the file in it) cannot be written, as in an installed program, under the same
+// name in the user's configuration folder, so that the settings are never lost.
+QString speechSettingsFile(const QString& programDir, const QString& userConfigDir);
+
+}  // namespace sor
