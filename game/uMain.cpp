@@ -131,7 +131,7 @@ void TfrMain::buildLayout()
     lblTur = makeLabel(QStringLiteral("lblTur"), QStringLiteral("Тур №"), PanTur);
     lblTur->setFont(fontOf(QStringLiteral("Tahoma"), 17, true));
     lblTur->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblTur->setContentsMargins(0, 0, 6, 0);
+    lblTur->setIndent(6);
     PanTur->setAlign(lblTur, TAlign::Client);
 
     PanTimer = new TPanel(QStringLiteral("PanTimer"), Panel1);
@@ -159,7 +159,7 @@ void TfrMain::buildLayout()
     lblQuestNum = makeLabel(QStringLiteral("lblQuestNum"), QStringLiteral("Вопрос №"), Panel5);
     lblQuestNum->setFont(fontOf(QStringLiteral("Tahoma"), 17, true));
     lblQuestNum->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lblQuestNum->setContentsMargins(6, 0, 0, 0);
+    lblQuestNum->setIndent(6);
     Panel5->setAlign(lblQuestNum, TAlign::Client);
 
     // The left-aligned order is fixed: tour label, clock, question number.
@@ -192,12 +192,12 @@ void TfrMain::buildLayout()
 
     ImageQ = makeImage(QStringLiteral("ImageQ"), sor::art::paintQuestionFrame, PanQuest,
                        QStringLiteral("Рамка вопроса"));
-    lblQuestion = makeLabel(QStringLiteral("lblQuestion"), QStringLiteral("Вопрос"), PanQuest);
+    lblQuestion = new sor::TFitLabel(QStringLiteral("lblQuestion"), PanQuest);
+    lblQuestion->setText(QStringLiteral("Вопрос"));
+    setTextColor(lblQuestion, Qt::white);
     lblQuestion->setFont(fontOf(QStringLiteral("Times New Roman"), 24, false));
-    lblQuestion->setAlignment(Qt::AlignCenter);
-    lblQuestion->setWordWrap(true);
     // Inside the frame's curved ends.
-    lblQuestion->setContentsMargins(44, 12, 44, 12);
+    lblQuestion->setTextInsets(QMargins(44, 12, 44, 12));
     PanQuest->setAlign(ImageQ, TAlign::Client);
     PanQuest->setAlign(lblQuestion, TAlign::Client);
 
@@ -258,11 +258,9 @@ void TfrMain::buildAnswerPanel(int n, TPanel* column, TPanel*& panel, TImage*& o
     label = new sor::TAnswerLabel(QStringLiteral("lblQuest") + num, panel);
     label->setText(QStringLiteral("Ответ "));
     label->setFont(fontOf(QStringLiteral("Times New Roman"), 17, true));
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
     label->setCursor(Qt::PointingHandCursor);
     // Inside the bar's curved ends.
-    label->setContentsMargins(26, 0, 26, 0);
+    label->setTextInsets(QMargins(26, 4, 26, 4));
     label->setBuddy(panel);
     label->setAccessibleName(label->text());
     for (QWidget* w : {static_cast<QWidget*>(on), static_cast<QWidget*>(yes), static_cast<QWidget*>(off),

@@ -30,6 +30,7 @@ class QWindow;
 namespace sor {
 class GlobalHotKeys;
 class TAnswerLabel;
+class TFitLabel;
 class TImage;
 class TLedDisplay;
 class TPanel;
@@ -75,7 +76,7 @@ public:
     sor::TImage* Image3;
     sor::TPanel* PanQuest;
     sor::TImage* ImageQ;
-    QLabel* lblQuestion;
+    sor::TFitLabel* lblQuestion;
     sor::TImage* Image4;
     sor::TPanel* PanAllAns;
     sor::TPanel* PanAnsLeft;

@@ -310,6 +310,37 @@ private slots:
         QVERIFY(!w->Img4On->isVisible());
     }
 
+    // A long question or answer is drawn smaller, inside the curved ends of its
+    // picture, rather than cut off; a short one keeps the window's font.
+    void longTextsFit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("smaller");
+        QTest::newRow("short") << "1: Сидней" << false;
+        QTest::newRow("two lines") << "4: Очень длинный вариант ответа, который не помещается в одну строку панели"
+                                   << true;
+        QTest::newRow("a long word") << "3: Дезоксирибонуклеиновая кислота и рибонуклеиновая кислота" << true;
+    }
+    void longTextsFit()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, smaller);
+        openWindow();
+        for (QSize client : {QSize(837, 486), QSize(640, 430)}) {
+            setClientSize(*w, client);
+            for (sor::TFitLabel* label : {static_cast<sor::TFitLabel*>(w->lblQuest4), w->lblQuestion}) {
+                label->setText(label == w->lblQuestion ? text.repeated(2) : text);
+                const QFont f = label->fittedFont();
+                const QRect room = label->textRect();
+                QVERIFY(room.width() < label->width());  // clear of the curved ends
+                const QRect need = QFontMetrics(f).boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, label->text());
+                QVERIFY2(room.contains(need), qPrintable(label->objectName()));
+                if (label == w->lblQuest4 && client.width() == 837)
+                    QCOMPARE(f.pixelSize() < label->font().pixelSize(), smaller);
+            }
+        }
+    }
+
     // The menu: items, captions and shortcuts in tree order.
     void menu()
     {
