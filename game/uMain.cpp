@@ -118,6 +118,8 @@ TfrMain::~TfrMain()
     if (frMain == this)
         frMain = nullptr;
     disconnect(qApp, nullptr, this, nullptr);
+    if (frSpeechSet)
+        disconnect(&frSpeechSet->settings(), nullptr, this, nullptr);
 }
 
 void TfrMain::buildLayout()
@@ -391,6 +393,8 @@ void TfrMain::FormActivate()
 
 void TfrMain::FormResize()
 {
+    // From the client area's present size, also when a hidden window is resized.
+    ClientArea->realign();
     applyWidthRule();
 }
 
