@@ -95,12 +95,12 @@ TfrMain::TfrMain(QWidget* parent, GameFactory makeGame) : QMainWindow(parent)
     setWindowTitle(sor::appTitle());
     setFont(fontOf(QStringLiteral("Tahoma"), 11, false));
 
+    buildLayout();
+    buildMenu();
+    // The game comes after the controls, which it reaches through the view.
     Game = makeGame ? makeGame(*this) : std::make_unique<sor::TGame>(*this);
     MMTimer1 = Game->MMTimer1;
     Timer1 = Game->Timer1;
-
-    buildLayout();
-    buildMenu();
     // WIRE-UP: RyMenu()->Add(MainMenu1); setMenuBar(MainMenu1);  // speaking owner-drawn menus (speech/RyMenus)
 
     setMinimumSize(kMinWidth, kMinHeight + MainMenu1->sizeHint().height());
