@@ -7,6 +7,7 @@
 #include "app/AppInfo.h"
 #include "app/UiServices.h"
 #include "data/DataModulUnit.h"
+#include "game/uMain.h"
 #include "platform/Process.h"
 #include "speech/unitSpeechSet.h"
 
@@ -62,14 +63,21 @@ int ProgramSteps::showLoginModal()
     return 2;
 }
 
-void ProgramSteps::createMainWindow() {}
+void ProgramSteps::createMainWindow()
+{
+    mainWindow_ = std::make_unique<TfrMain>();
+    // Closing the main window ends the program, whatever else is still open.
+    QObject::connect(mainWindow_.get(), &TfrMain::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
+    mainWindow_->show();
+}
 
 void ProgramSteps::freeLoginWindow() {}
 
 int ProgramSteps::runMessageLoop()
 {
     int code = 0;
-    if (!terminated_ && hasMainWindow_)
+    // The loop runs while the main window is there to close.
+    if (!terminated_ && mainWindow_)
         code = app_.exec();
     runProgramEndHooks();
     return code;

@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 
 class QApplication;
+class TfrMain;
 class TfrSpeechSet;
 
 namespace sor {
@@ -31,8 +32,8 @@ public:
 private:
     QApplication& app_;
     bool terminated_ = false;
-    bool hasMainWindow_ = false;
     std::unique_ptr<TfrSpeechSet> speechSet_;  // frSpeechSet, for the whole run
+    std::unique_ptr<TfrMain> mainWindow_;      // frMain, for the whole run (goes first)
 };
 
 }  // namespace sor

@@ -142,7 +142,8 @@ void paintLogo(QPainter& p, const QRectF& area)
     const QSizeF design(400, 120);
     if (area.width() < 10 || area.height() < 10)
         return;
-    const qreal scale = qMin(area.width() / design.width(), area.height() / design.height()) * 0.9;
+    // At most three quarters of the width, so that a wide window keeps a margin.
+    const qreal scale = qMin(area.width() / design.width() * 0.75, area.height() / design.height() * 0.9);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
