@@ -1,14 +1,21 @@
 #include "game/GameCore.h"
 
+#include <QLocale>
+#include <QPointer>
+
 #include <exception>
+#include <initializer_list>
 
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
 #include "data/DbErrors.h"
+#include "game/GameRandom.h"
 #include "platform/Hold.h"
 #include "platform/PlainMessage.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
+#include "speech/SpeechRoutines.h"
+#include "speech/SpeechSettings.h"
 
 namespace sor {
 namespace {
@@ -19,6 +26,64 @@ TDataModule1& dataModule()
     Q_ASSERT(DataModule1);
     return *DataModule1;
 }
+
+// The speech settings that SpeechOut speaks through now, if any.
+SpeechSettings* speechSettings()
+{
+    return dynamic_cast<SpeechSettings*>(speechBackend());
+}
+
+QString tourStartField(int tour)
+{
+    return QStringLiteral("Time_lvl") + QString::number(tour);
+}
+
+QString tourEndField(int tour)
+{
+    return tourStartField(tour) + QStringLiteral("_end");
+}
+
+// Whole seconds between two readings of the server's clock, either way round.
+// They are compared as they read: the values are the server's wall clock, and a
+// change of this machine's zone rules in between must not count.
+qint64 wholeSecondsBetween(const QDateTime& a, const QDateTime& b)
+{
+    if (!a.isValid() || !b.isValid())
+        return 0;
+    const QDateTime ua(a.date(), a.time(), Qt::UTC);
+    const QDateTime ub(b.date(), b.time(), Qt::UTC);
+    return qAbs(ua.secsTo(ub));
+}
+
+void setLines(TDbQuery& q, std::initializer_list<QString> lines)
+{
+    q.close();
+    q.clearSql();
+    for (const QString& line : lines)
+        q.addLine(line);
+}
+
+// The depth of game steps under way; it does not touch a game that went
+// meanwhile (the window, and the game with it, may go during the hold).
+}  // namespace
+
+class StepScope
+{
+public:
+    explicit StepScope(TGame* game) : game_(game) { ++game->iStepDepth; }
+    ~StepScope()
+    {
+        if (game_)
+            --game_->iStepDepth;
+    }
+    StepScope(const StepScope&) = delete;
+    StepScope& operator=(const StepScope&) = delete;
+
+private:
+    QPointer<TGame> game_;
+};
+
+namespace {
 
 // "Type  message" of a failed session check.
 QString failureText(const std::exception& e)
@@ -169,8 +234,31 @@ void TGame::SetStGame(TStatusGame v)
     // Stored before the transition's action, so that a program stopped in the
     // middle of it comes back to the same place.
     FStGame = v;
+    ++iTransitions;
     SetPoleStatus(v);
-    // The transition's action follows here with the game's tours.
+    switch (v) {
+    case gStart:
+        AskStartGame();
+        break;
+    case gRunning:
+        GameStep(QString());
+        break;
+    case gEndTime:
+        ShowGameResult(0);
+        break;
+    case gEndQuest:
+        ShowGameResult(1);
+        break;
+    case gNot:
+        break;
+    }
+    if (v == gEndTime || v == gEndQuest) {
+        // The report has been seen: a new game is offered.
+        FStGame = gStart;
+        ++iTransitions;
+        SetPoleStatus(gStart);
+        AskStartGame();
+    }
 }
 
 QString TGame::LedText(int seconds)
@@ -203,10 +291,234 @@ void TGame::MMTimer1Timer(QObject*)
 
 void TGame::Timer1Timer()
 {
-    if (FTimeLevel == 0) {
-        Timer1->stop();
+    if (FTimeLevel != 0)
+        return;
+    // A step under way (its hold, a tour's start prompt, a message) judges the
+    // time itself when it goes on; ending the game under it would leave the
+    // step to carry on with a game that is over. Looked at again in 100 ms.
+    if (iStepDepth > 0)
+        return;
+    Timer1->stop();
+    if (FStGame == gRunning)
         SetStGame(gEndTime);
+}
+
+// ---- tours ----------------------------------------------------------------------
+
+QDateTime TGame::CachedStamp(const QString& field) const
+{
+    if (!StatusRowLoaded())
+        throw EDbError(0, 0, QStringLiteral("LoginQuery: the player's row is not loaded"));
+    return dataModule().LoginQuery.asDateTime(field);
+}
+
+void TGame::SetTurCurent(int n)
+{
+    if (n < 1 || n > 3) {
+        PlainMessageBox(QStringLiteral("Недопустимое значение тура"));
+        return;
     }
+    sTurStartField = tourStartField(n);
+    sTurEndField = tourEndField(n);
+
+    if (n > 1 && !CachedStamp(sTurStartField).isValid()) {
+        const int r = view_.showStartPrompt(QStringLiteral("Начать ") + QString::number(n) + QStringLiteral("-й тур"));
+        if (r == mrCancel)
+            haltProgram();
+    }
+    FTur = n;
+    view_.setTourCaption(QStringLiteral("Тур №") + QString::number(n));
+
+    TDataModule1& dm = dataModule();
+    TDbQuery& q = dm.QueryQuery;
+    setLines(q, {QStringLiteral("SELECT *, NOW() AS dts FROM Sor_setttings")});
+    q.open();
+    const int d = q.asInteger(QStringLiteral("level") + QString::number(n));
+    LoginServerTime = q.asDateTime(QStringLiteral("dts"));
+
+    const QDateTime start = CachedStamp(sTurStartField);
+    const QDateTime end = CachedStamp(sTurEndField);
+    if (start.isValid() && end.isValid()) {
+        SetiLedTimer(0);
+    } else if (start.isValid()) {
+        // The clock ran on the server while nobody looked.
+        const qint64 e = wholeSecondsBetween(LoginServerTime, start);
+        SetiLedTimer(int(qMax<qint64>(0, qint64(d) - e)));
+    } else {
+        SetiLedTimer(d);
+        setLines(q, {QStringLiteral("UPDATE  Sor_users "), QStringLiteral("SET ") + sTurStartField + QStringLiteral("= NOW() "),
+                     QStringLiteral("WHERE UserID=:UserID")});
+        q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
+        dm.UniConnection1.execInTransaction(q);  // rolled back on failure, nothing more
+    }
+}
+
+int TGame::CheckTur(int tur)
+{
+    int note = 0;
+    iTurAnswers = CountTurAnswers(tur);
+    try {
+        (void)CachedStamp(tourStartField(tur));
+    } catch (const std::exception&) {
+        note = -2;
+        // One attempt to get the row back: connect afresh and reopen it.
+        TDataModule1& dm = dataModule();
+        dm.UniConnection1.close();
+        try {
+            dm.UniConnection1.open();
+            dm.LoginQuery.close();
+            dm.LoginQuery.open();
+        } catch (const std::exception&) {
+            dm.UniConnection1.close();
+        }
+    }
+    if (FTimeLevel == 0)
+        note = 1;
+    // A tour ends after its 21st answer, also when its time is up with it.
+    if (iTurAnswers >= 21)
+        note = 2;
+    return note;
+}
+
+void TGame::CloseTur(int tur)
+{
+    sTurEndField = tourEndField(tur);
+    SetMTimerEnabled(false);
+    if (tur < 1 || tur > 3)
+        return;
+    if (CachedStamp(sTurEndField).isValid())
+        return;  // stamped once only
+    TDataModule1& dm = dataModule();
+    TDbQuery& q = dm.QueryQuery;
+    setLines(q, {QStringLiteral("UPDATE  Sor_users "), QStringLiteral("SET ") + sTurEndField + QStringLiteral("= NOW() "),
+                 QStringLiteral("WHERE UserID=:UserID")});
+    q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
+    dm.LoginQuery.close();
+    dm.UniConnection1.execInTransaction(q);
+    try {
+        dm.LoginQuery.open();
+    } catch (const std::exception&) {
+        // reported; the next tour check finds the row missing and tries again
+    }
+}
+
+// ---- questions and answers ------------------------------------------------------
+
+int TGame::CountTurAnswers(int tour)
+{
+    TDbQuery& q = dataModule().QueryQuery;
+    const QString& g = sGamesTable;
+    const QString& qs = sQuestionsTable;
+    setLines(q, {QStringLiteral("SELECT ") + g + QStringLiteral(".* FROM ") + g + QStringLiteral(" INNER JOIN ") + qs +
+                 QStringLiteral(" ON ") + g + QStringLiteral(".QuestID=") + qs + QStringLiteral(".Id WHERE (") + g +
+                 QStringLiteral(".QTur=") + QString::number(tour) + QStringLiteral(")AND(") + g +
+                 QStringLiteral(".SorUserID=:SorUserID)")});
+    q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
+    q.open();
+    return q.recordCount();
+}
+
+void TGame::LoadQuestion(int level)
+{
+    TDbQuery& q = dataModule().QueryQuery;
+    const QString& g = sGamesTable;
+    const QString& qs = sQuestionsTable;
+    // The questions of the level that this player has not answered in this game,
+    // each once, however many other players have answered it.
+    setLines(q, {QStringLiteral("SELECT ") + qs + QStringLiteral(".* FROM ") + qs +
+                 QStringLiteral(" WHERE (NOT EXISTS (SELECT 1 FROM ") + g + QStringLiteral(" WHERE (") + g +
+                 QStringLiteral(".QuestID = ") + qs + QStringLiteral(".Id) AND (") + g +
+                 QStringLiteral(".SorUserID=:SorUserID))) AND qlevel=:lvl")});
+    q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
+    q.bindInteger(QStringLiteral("lvl"), level);
+    q.open();
+    const int n = q.recordCount();
+
+    TGameRandom rnd;
+    rnd.Randomize();
+    (void)rnd.Random(n);
+    rnd.Randomize();
+    const int k = rnd.Random(n);
+    q.first();
+    q.moveBy(k);
+
+    CurQuestion.iID = q.asInteger(QStringLiteral("Id"));
+    CurQuestion.sQuestion = q.asString(QStringLiteral("Question"));
+    CurQuestion.sVar1 = q.asString(QStringLiteral("var1"));
+    CurQuestion.sVar2 = q.asString(QStringLiteral("var2"));
+    CurQuestion.sVar3 = q.asString(QStringLiteral("var3"));
+    CurQuestion.sVar4 = q.asString(QStringLiteral("var4"));
+    CurQuestion.iQlevel = q.asInteger(QStringLiteral("qlevel"));
+}
+
+bool TGame::SaveAnswer(const QString& text)
+{
+    // The last stored variant that reads the same; 4 is the right one.
+    int qvar = 0;
+    const QString* vars[] = {&CurQuestion.sVar1, &CurQuestion.sVar2, &CurQuestion.sVar3, &CurQuestion.sVar4};
+    for (int i = 0; i < 4; ++i)
+        if (text == *vars[i])
+            qvar = i + 1;
+    const bool right = text == CurQuestion.sVar4;
+
+    TDataModule1& dm = dataModule();
+    TDbQuery& q = dm.QueryQuery;
+    setLines(q, {QStringLiteral("INSERT INTO ") + sGamesTable, QStringLiteral(" (QuestID, QVar, QTur, SorUserID)"),
+                 QStringLiteral("VALUES (:QuestID, :QVar, :QTur, :SorUserID)")});
+    q.bindInteger(QStringLiteral("QuestID"), CurQuestion.iID);
+    q.bindInteger(QStringLiteral("QVar"), qvar);
+    q.bindInteger(QStringLiteral("QTur"), FTur);
+    q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
+    if (!dm.UniConnection1.execInTransaction(q)) {
+        // Not stored; the verdict stands and the game goes on.
+        dm.LoginQuery.close();
+        try {
+            dm.LoginQuery.open();
+        } catch (const std::exception&) {
+            // reported by the connection
+        }
+    }
+    return right;
+}
+
+void TGame::ResetGame()
+{
+    view_.setQuestionCaption(QString());
+    for (int n = 1; n <= 4; ++n)
+        view_.setAnswerCaption(n, QString());
+
+    TDataModule1& dm = dataModule();
+    TDbQuery& q = dm.QueryQuery;
+    const QString zero = QStringLiteral("= '0000-00-00 00:00:00'");
+    // Rolled back on failure; the game starts all the same.
+    dm.UniConnection1.runTransaction([&] {
+        setLines(q, {QStringLiteral("UPDATE  Sor_users "),
+                     QStringLiteral("SET ") + tourStartField(1) + zero + QStringLiteral(", "),
+                     tourStartField(2) + zero + QStringLiteral(", "),
+                     tourStartField(3) + zero + QStringLiteral(", "),
+                     tourEndField(1) + zero + QStringLiteral(", "),
+                     tourEndField(2) + zero + QStringLiteral(", "),
+                     tourEndField(3) + zero,
+                     QStringLiteral("WHERE UserID=:UserID")});
+        q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
+        q.execute();
+        setLines(q, {QStringLiteral("DELETE FROM ") + sGamesTable + QStringLiteral(" WHERE SorUserID=:SorUserID")});
+        q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
+        q.execute();
+    });
+}
+
+// ---- the game's flow --------------------------------------------------------------
+
+void TGame::AskStartGame()
+{
+    VerMyGUID();  // a taken-over login ends here; a failed check does not stop the offer
+    if (view_.startPromptOpen())
+        return;  // entered again while the prompt is open
+    if (view_.showStartPrompt(QStringLiteral("Начать игру")) == mrCancel)
+        haltProgram();
+    ResetGame();
+    SetStGame(gRunning);
 }
 
 bool TGame::ChooseAnswer(const QString& caption)
@@ -217,17 +529,310 @@ bool TGame::ChooseAnswer(const QString& caption)
     const QString text = caption.mid(3);
     if (FStGame != gRunning || bNoQuestionYet)
         return false;
+    // A digit pressed while a step waits in a start prompt or a message would
+    // answer the question of the tour just closed a second time.
+    if (iStepDepth > 0)
+        return false;
     GameStep(text);
     return true;
 }
 
 void TGame::GameStep(const QString& sAnswer)
 {
+    const StepScope scope(this);
     sLastAnswer = sAnswer;
-    if (!VerMyGUID())
+    try {
+        if (!VerMyGUID())
+            return;
+        if (sAnswer.isEmpty()) {
+            SetTurCurent(1);
+        } else {
+            bLastAnswerRight = SaveAnswer(sAnswer);
+            SpeechOut(bLastAnswerRight ? QStringLiteral("Правильно. ") : QStringLiteral("Неправильно. "), true);
+            const quint64 transitions = iTransitions;
+            if (!ShowRightAnswer())
+                return;  // the window, and this game with it, went during the hold
+            if (transitions != iTransitions)
+                return;  // the game was entered afresh meanwhile: this step is over
+        }
+        for (;;) {
+            const int r = CheckTur(FTur);
+            if (r == -2)
+                return;
+            if (r == 1) {
+                SetStGame(gEndTime);
+                return;
+            }
+            if (r == 2) {
+                CloseTur(FTur);
+                if (FTur < 3) {
+                    SetTurCurent(FTur + 1);
+                    continue;
+                }
+                SetStGame(gEndQuest);
+                return;
+            }
+            iQuestNum = CountTurAnswers(FTur) + 1;
+            if (!FMTimerEnabled)
+                SetMTimerEnabled(true);
+            const QString caption = QStringLiteral("Вопрос №") + QString::number(iQuestNum);
+            view_.setQuestNumCaption(caption);
+            SpeechOut(caption, false);
+            // The n-th question of a tour is one of level n.
+            LoadQuestion(iQuestNum);
+            bNoQuestionYet = false;
+            ShowQuestion();
+            return;
+        }
+    } catch (const std::exception&) {
+        // Reported by the connection; the step ends without a new question.
+    }
+}
+
+// ---- display ------------------------------------------------------------------------
+
+void TGame::ShowQuestion()
+{
+    QString places[4] = {CurQuestion.sVar1, CurQuestion.sVar2, CurQuestion.sVar3, CurQuestion.sVar4};
+    TGameRandom rnd;
+    for (int i = 0; i < 200; ++i) {
+        rnd.Randomize();
+        const int a = rnd.Random(4);
+        const int b = rnd.Random(4);
+        places[a].swap(places[b]);
+    }
+
+    view_.setQuestionCaption(CurQuestion.sQuestion);
+    SpeechOut(CurQuestion.sQuestion, false);
+    for (int n = 1; n <= 4; ++n)
+        view_.setAnswerCaption(n, QString::number(n) + QStringLiteral(": ") + places[n - 1]);
+    QString variants = QStringLiteral("Варианты ответов. ");
+    for (int n = 1; n <= 4; ++n)
+        variants += view_.answerCaption(n) + QStringLiteral(". ");
+    SpeechOut(variants, false);
+}
+
+bool TGame::ShowRightAnswer()
+{
+    int right = 0;
+    int chosen = 0;
+    for (int n = 1; n <= 4 && !right; ++n)
+        if (view_.answerCaption(n).mid(3) == CurQuestion.sVar4)
+            right = n;
+    for (int n = 1; n <= 4 && !chosen; ++n)
+        if (view_.answerCaption(n).mid(3) == sLastAnswer)
+            chosen = n;
+
+    SetAnswerLook(TAnswerLook::On, chosen);
+    SetAnswerLook(TAnswerLook::Yes, right);
+    if (!bLastAnswerRight)
+        SpeechOut(QStringLiteral("Правильный ответ №") + QString::number(right) + QStringLiteral(". ") +
+                      CurQuestion.sVar4 + QStringLiteral(". "),
+                  false);
+    if (!view_.pauseSeconds(1))
+        return false;
+    SetAnswerLook(TAnswerLook::Off, right);
+    SetAnswerLook(TAnswerLook::Off, chosen);
+    return true;
+}
+
+void TGame::SetAnswerLook(TAnswerLook look, int n)
+{
+    if (n >= 1 && n <= 4)
+        view_.setAnswerLook(look, n);
+}
+
+// ---- results ------------------------------------------------------------------------
+
+void TGame::ShowGameResult(int reason)
+{
+    SetMTimerEnabled(false);
+    const QString heading =
+        reason == 0 ? QStringLiteral("Закончилось время.") : QStringLiteral("Вы дали ответ на все вопросы");
+
+    TDataModule1& dm = dataModule();
+    TDbQuery& q = dm.QueryQuery;
+    int ansAll = 0;
+    int ansRich = 0;
+    QString tail;
+    try {
+        const QString& g = sGamesTable;
+        setLines(q, {QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + g +
+                         QStringLiteral(" WHERE SorUserID=:SorUserID) AS AnsAll, "),
+                     QStringLiteral("(SELECT COUNT(*) FROM ") + g +
+                         QStringLiteral(" WHERE (SorUserID=:SorUserID) AND (QVar=4)) AS AnsRich")});
+        q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
+        q.open();
+        ansAll = q.asInteger(QStringLiteral("AnsAll"));
+        ansRich = q.asInteger(QStringLiteral("AnsRich"));
+
+        if (reason == 1) {
+            // The end stamp of the third tour has just been written.
+            dm.LoginQuery.close();
+            dm.LoginQuery.open();
+            setLines(q, {QStringLiteral("SELECT * FROM Sor_setttings")});
+            q.open();
+            qint64 left = 0;
+            for (int n = 1; n <= 3; ++n) {
+                const int d = q.asInteger(QStringLiteral("level") + QString::number(n));
+                const qint64 used = wholeSecondsBetween(CachedStamp(tourStartField(n)), CachedStamp(tourEndField(n)));
+                left += d - used;
+            }
+            // A point for each right answer and a thousandth for each second left,
+            // written as the player's locale writes numbers (50,125 in Russian).
+            const double score = double(ansRich) + double(left) * 0.001;
+            QLocale locale;
+            locale.setNumberOptions(QLocale::OmitGroupSeparator);
+            tail = QStringLiteral("\n\rВремени, по результатам трёх туров, осталось ") + QString::number(left) +
+                   QStringLiteral(" ") + SufSecToStrPadegh(int(left % 10)) + QStringLiteral("\n\r") +
+                   QStringLiteral("Ваш результат ") + locale.toString(score, 'g', 15) + QStringLiteral(" баллов.");
+        }
+    } catch (const std::exception&) {
+        return;  // reported by the connection
+    }
+
+    const QString text = QStringLiteral("Игра закончена!\n\r") + heading + QStringLiteral("\n\r") +
+                         QStringLiteral("Дано всего ответов: ") + QString::number(ansAll) + QStringLiteral(", ") +
+                         QStringLiteral("\n\r") + QStringLiteral("Дано правильных ответов: ") +
+                         QString::number(ansRich) + QStringLiteral(".") + tail;
+    MyMessageDlg(view_.messageOwner(), text, QStringLiteral("Внимание! "), mbOK);
+}
+
+// ---- spoken commands ------------------------------------------------------------------
+
+QString TGame::SufMinToStrPadegh(int iMin)
+{
+    switch (iMin) {
+    case 1:
+        return QStringLiteral("минута ");
+    case 2:
+    case 3:
+    case 4:
+        return QStringLiteral("минуты ");
+    case 0:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+        return QStringLiteral("минут ");
+    default:
+        return QString();
+    }
+}
+
+QString TGame::SufSecToStrPadegh(int iSec)
+{
+    switch (iSec) {
+    case 1:
+        return QStringLiteral("секунда ");
+    case 2:
+    case 3:
+    case 4:
+        return QStringLiteral("секунды ");
+    case 0:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+        return QStringLiteral("секунд ");
+    default:
+        return QString();
+    }
+}
+
+void TGame::N2SpeechOnOffClick()
+{
+    SpeechSettings* settings = speechSettings();
+    if (!settings)
         return;
-    // The answer's verdict, the tour check and the next question follow here
-    // with the game's tours.
+    if (settings->speechOn()) {
+        // Said while speech is still on.
+        SpeechOut(QStringLiteral("Речь выключена"), true);
+        settings->setSpeechOn(false);
+    } else {
+        settings->setSpeechOn(true);
+        // Stays on only if a voice could take the text.
+        settings->setSpeechOn(SpeechOut(QStringLiteral("Речь включена"), true));
+    }
+    view_.setSpeechSwitchMark(settings->speechOn());
+}
+
+void TGame::N4Click()
+{
+    // The display reads minutes, a colon and seconds ("05:31"; a tour of 100
+    // minutes or more has three minute digits).
+    const QString led = view_.ledCaption();
+    const int colon = led.indexOf(QLatin1Char(':'));
+    const int minutes = colon < 0 ? 0 : led.left(colon).toInt();
+    const int seconds = colon < 0 ? 0 : led.mid(colon + 1).toInt();
+    SpeechOut(QStringLiteral("До конца тура осталось. ") + QString::number(minutes) + SufMinToStrPadegh(minutes % 10) +
+                  QString::number(seconds) + SufSecToStrPadegh(seconds % 10),
+              true);
+}
+
+void TGame::G1Click()
+{
+    const QString question = view_.questionCaption();
+    if (!question.isEmpty())
+        SpeechOut(question, true);
+}
+
+void TGame::N5Click()
+{
+    if (view_.answerCaption(1).isEmpty())
+        return;
+    view_.flushKeyboard();
+    QString variants = QStringLiteral("Варианты ответов. ");
+    for (int n = 1; n <= 4; ++n)
+        variants += view_.answerCaption(n) + QStringLiteral(". ");
+    SpeechOut(variants, true);
+}
+
+namespace {
+// "Ответ №2: Париж. " - while the first answer shows anything at all.
+void sayAnswer(TGameView& view, int n)
+{
+    if (view.answerCaption(1).isEmpty())
+        return;
+    SpeechOut(QStringLiteral("Ответ №") + view.answerCaption(n) + QStringLiteral(". "), true);
+}
+}  // namespace
+
+void TGame::N11Click()
+{
+    sayAnswer(view_, 1);
+}
+
+void TGame::N21Click()
+{
+    sayAnswer(view_, 2);
+}
+
+void TGame::N31Click()
+{
+    sayAnswer(view_, 3);
+}
+
+void TGame::N41Click()
+{
+    sayAnswer(view_, 4);
+}
+
+void TGame::N10Click()
+{
+    // At the slow end the rate stays; the word is said all the same.
+    if (SpeechSettings* settings = speechSettings())
+        settings->moveTrackBar2(settings->trackBar2Position() - 1);
+    SpeechOut(QStringLiteral("Медленнее."), true);
+}
+
+void TGame::N12Click()
+{
+    if (SpeechSettings* settings = speechSettings())
+        settings->moveTrackBar2(settings->trackBar2Position() + 1);
+    SpeechOut(QStringLiteral("Быстрее."), true);
 }
 
 void TGame::CloseDown()

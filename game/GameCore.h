@@ -19,42 +19,24 @@
 //     FormClose      game.CloseDown();
 //     a click on an answer, a digit hot key
 //                    game.ChooseAnswer(lblQuestN caption);
+//     the commands of the speech menu
+//                    game.N4Click(), game.G1Click(), ... (the same names)
 //
-// What the game consists of, and where each piece goes. Present now:
-//   - the table names sGamesTable, sQuestionsTable, sStatusField;
-//   - PoleStatus: the stored game status, read from the cached row, written only
-//     when it differs from the cached value, in a transaction, without reopening;
-//   - VerMyGUID: the session check before every game action;
-//   - the state StGame with EnterStoredState, the entry on activation;
-//   - the clock: iLedTimer (the LED caption "%.2d:%.2d"), MTimerEnabled,
-//     MMTimer1 (one tick a second, handed to the GUI thread) with MMTimer1Timer,
-//     Timer1 (100 ms) with Timer1Timer;
-//   - ChooseAnswer: the answer-choice rule for clicks and digit keys;
-//   - GameStep: so far its first steps, the last answer and the session check.
-// To come with the game itself (private unless said otherwise, all here):
-//   - the transitions run by SetStGame after it has stored the state (marked
-//     there): gStart -> AskStartGame; gRunning -> GameStep(""); gEndTime /
-//     gEndQuest -> ShowGameResult(0 / 1), then gStart and AskStartGame;
-//   - TurCurent / SetTurCurent(n) (FTur, sTurStartField, sTurEndField, the tour's
-//     settings row, the clock from the cached stamps; the tour prompt through
-//     TGameView::showStartPrompt);
-//   - the rest of GameStep (SaveAnswer, the verdict, ShowRightAnswer, the loop over
-//     CheckTur / CloseTur, the question number, LoadQuestion, ShowQuestion);
-//   - AskStartGame (VerMyGUID, TGameView::startPromptOpen / showStartPrompt,
-//     sor::haltProgram on cancel, ResetGame, StGame := gRunning);
-//   - CheckTur(tur) -> int, CloseTur(tur), CountTurAnswers(tur) -> int,
-//     LoadQuestion(level) into CurQuestion, SaveAnswer(text) -> bool, ResetGame;
-//   - ShowQuestion, ShowRightAnswer (the looks through SetAnswerLook, the hold
-//     through TGameView::pauseSeconds), SetAnswerLook(look, n);
-//   - ShowGameResult(reason);
-//   - the spoken commands of the speech menu, public, called by the window's menu
-//     handlers of the same names: N2SpeechOnOffClick (the check mark through
-//     TGameView::setSpeechSwitchMark), N4Click, G1Click, N5Click, N11Click,
-//     N21Click, N31Click, N41Click, N10Click, N12Click; with SufMinToStrPadegh
-//     and SufSecToStrPadegh (public).
-// The unit-wide variables of the game are members: iTurAnswers, iQuestNum,
-// bNoQuestionYet, sLastAnswer, bLastAnswerRight, CurQuestion.
+// The road of one answer: ChooseAnswer (refused during the hold, outside
+// gRunning, before the first question and while a step is under way) ->
+// GameStep: the session check, SaveAnswer (the row in Sor_Games), the verdict
+// spoken at once, ShowRightAnswer (the looks and the one-second hold), then
+// CheckTur: a full tour is closed and the next one set up (its start prompt
+// first), the third ends the game with the results; time over ends it by time;
+// otherwise the question number is spoken, LoadQuestion draws a question of the
+// next level among those the player has not answered in this game, and
+// ShowQuestion shuffles its variants onto the panels and queues them for speech.
+//
+// The state is written to the server before each transition acts, so a program
+// stopped at any point comes back to the same place; the tour clock is judged
+// by the server's stamps, the local clock only counts the display down.
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -124,6 +106,10 @@ public:
 
     // The owner of the game's message boxes (the window), or null.
     virtual QObject* messageOwner() = 0;
+
+    // Drops the key strokes still waiting for the window, so that keys typed
+    // ahead are not acted on after the variants are read out.
+    virtual void flushKeyboard() = 0;
 };
 
 class TGame : public QObject
@@ -190,17 +176,32 @@ public:
     bool MTimerEnabled() const { return FMTimerEnabled; }
     void SetMTimerEnabled(bool b);
 
-    // The timers' handlers. MMTimer1Timer runs on the GUI thread.
+    // The timers' handlers. MMTimer1Timer (on the GUI thread) counts the clock
+    // down and stops the countdown at zero. Timer1Timer ends a running game by
+    // time once the clock is at zero; while a game step is under way it leaves
+    // that to the step, which judges the time itself right after its hold.
     void MMTimer1Timer(QObject* Sender);
     void Timer1Timer();
 
+    // The current tour, 1 to 3 (0 before the first set-up). Writing it sets the
+    // tour up: its start prompt when it never started (a cancelled prompt halts
+    // the program), the caption, the tour length and the server clock from the
+    // settings row, and the clock from the tour's stamps on the server (a tour
+    // that never started gets its start stamped now). A tour outside 1..3 is
+    // refused with a plain box. A failed read is thrown.
+    int TurCurent() const { return FTur; }
+    void SetTurCurent(int n);
+
     // The answer-choice rule, for a click on an answer and for its digit key,
     // given the caption of the answer's label: refused during the hold, outside
-    // gRunning and before the first question of the run; otherwise the caption
-    // without its "N: " prefix goes to GameStep. True when it went.
+    // gRunning, before the first question of the run and while a game step is
+    // under way (a start prompt or a message of the step is open); otherwise the
+    // caption without its "N: " prefix goes to GameStep. True when it went.
     bool ChooseAnswer(const QString& caption);
 
     // One step of the game after an answer (empty text: (re)start the game flow).
+    // Database failures have been reported by the connection; they end the step
+    // without a new question.
     virtual void GameStep(const QString& sAnswer);
 
     // The window closes: the countdown stops.
@@ -208,8 +209,64 @@ public:
 
     bool NoQuestionYet() const { return bNoQuestionYet; }
     const QString& LastAnswer() const { return sLastAnswer; }
+    bool LastAnswerRight() const { return bLastAnswerRight; }
+    const TCurQuestion& CurrentQuestion() const { return CurQuestion; }
+    int QuestNum() const { return iQuestNum; }
+    bool StepUnderWay() const { return iStepDepth > 0; }
+
+    // The spoken commands of the speech menu (the window's handlers of the same
+    // names call them). Each says its text at once, cutting off what is being said.
+    void N2SpeechOnOffClick();  // the speech switch, announced; the menu's check mark follows it
+    void N4Click();             // the time left in the tour, from the LED
+    void G1Click();             // the question
+    void N5Click();             // all four variants (keys typed ahead are dropped first)
+    void N11Click();            // variant 1 .. 4
+    void N21Click();
+    void N31Click();
+    void N41Click();
+    void N10Click();            // slower by one step of the rate slider
+    void N12Click();            // faster by one step
+
+    // The unit words for the last digit of a number: "минута ", "минуты ",
+    // "минут " / "секунда ", "секунды ", "секунд "; empty outside 0..9.
+    static QString SufMinToStrPadegh(int iMin);
+    static QString SufSecToStrPadegh(int iSec);
 
 protected:
+    // A new game: the start prompt ("Начать игру"), then ResetGame and gRunning.
+    // Does nothing while a start prompt is open; a cancelled prompt halts.
+    void AskStartGame();
+    // -2 the cached row could not be read, 1 time over, 2 the tour holds 21
+    // answers (this wins over time over), 0 go on.
+    int CheckTur(int tur);
+    // Stops the countdown and stamps the tour's end once.
+    void CloseTur(int tur);
+    // The player's answers in the tour. A failure is thrown.
+    int CountTurAnswers(int tour);
+    // Draws a question of the level among those the player has not answered in
+    // this game into CurQuestion (all empty when there is none). A failure is thrown.
+    void LoadQuestion(int level);
+    // Stores the answer row; the verdict stands even when storing fails.
+    bool SaveAnswer(const QString& text);
+    // Empties the question and the answers, zeroes the tour stamps and deletes
+    // the player's answer rows (one transaction; a failure is rolled back).
+    void ResetGame();
+    // Shuffles the variants onto the panels and queues the question and the
+    // variants for speech.
+    void ShowQuestion();
+    // The chosen and the right answer in their looks for the hold, the right one
+    // spoken after a wrong choice. False when the window went during the hold:
+    // the game is gone with it then, and nothing of it may be touched.
+    bool ShowRightAnswer();
+    void SetAnswerLook(TAnswerLook look, int n);
+    // The results message: 0 the time ran out (counts only), 1 all answered
+    // (counts, the time left and the score).
+    void ShowGameResult(int reason);
+
+    // The stamp `field` of the cached row; invalid when not set. Throws EDbError
+    // when the cached row is not loaded.
+    QDateTime CachedStamp(const QString& field) const;
+
     TGameView& view_;
 
     TStatusGame FStGame = gNot;
@@ -217,12 +274,20 @@ protected:
     int FTur = 0;
     bool FMTimerEnabled = false;
 
+    QString sTurStartField;  // "Time_lvl" + tour
+    QString sTurEndField;    // "Time_lvl" + tour + "_end"
     int iTurAnswers = 0;
     int iQuestNum = 0;
     bool bNoQuestionYet = true;  // until the first question of the run is shown
     QString sLastAnswer;
     bool bLastAnswerRight = false;
     TCurQuestion CurQuestion;
+
+    int iStepDepth = 0;        // game steps under way (a nested one counts too)
+    quint64 iTransitions = 0;  // changes of the state so far
+
+private:
+    friend class StepScope;
 };
 
 // The message of a copy whose login was taken over.

@@ -14,6 +14,7 @@
 #include "game/AlignPanel.h"
 #include "game/Artwork.h"
 #include "game/MainControls.h"
+#include "platform/FlushKeyboard.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/Hold.h"
 #include "speech/MessageDlg.h"
@@ -555,11 +556,11 @@ void TfrMain::HotKeyPressed(int id)
 }
 
 // ---- menu ---------------------------------------------------------------------
-// The spoken commands of the speech menu arrive with the game; until then the
-// items exist with their shortcuts and say nothing.
+// The spoken commands belong to the game; the window only forwards them.
 
 void TfrMain::N2SpeechOnOffClick()
 {
+    Game->N2SpeechOnOffClick();
     // The item ticks itself when chosen; the mark shows the speech switch.
     setSpeechSwitchMark(frSpeechSet && frSpeechSet->settings().speechOn());
 }
@@ -571,15 +572,50 @@ void TfrMain::N2Click()
         frSpeechSet->exec();
 }
 
-void TfrMain::N4Click() {}
-void TfrMain::G1Click() {}
-void TfrMain::N5Click() {}
-void TfrMain::N11Click() {}
-void TfrMain::N21Click() {}
-void TfrMain::N31Click() {}
-void TfrMain::N41Click() {}
-void TfrMain::N10Click() {}
-void TfrMain::N12Click() {}
+void TfrMain::N4Click()
+{
+    Game->N4Click();
+}
+
+void TfrMain::G1Click()
+{
+    Game->G1Click();
+}
+
+void TfrMain::N5Click()
+{
+    Game->N5Click();
+}
+
+void TfrMain::N11Click()
+{
+    Game->N11Click();
+}
+
+void TfrMain::N21Click()
+{
+    Game->N21Click();
+}
+
+void TfrMain::N31Click()
+{
+    Game->N31Click();
+}
+
+void TfrMain::N41Click()
+{
+    Game->N41Click();
+}
+
+void TfrMain::N10Click()
+{
+    Game->N10Click();
+}
+
+void TfrMain::N12Click()
+{
+    Game->N12Click();
+}
 
 void TfrMain::Y1Click()
 {
@@ -663,13 +699,18 @@ void TfrMain::setSpeechSwitchMark(bool checked)
 
 bool TfrMain::startPromptOpen() const
 {
-    // WIRE-UP: return frStartGameBt != nullptr;  // the start prompt (game/uStartGameBt)
-    return false;
+    // WIRE-UP: return promptOpen_ || frStartGameBt != nullptr;  // the start prompt (game/uStartGameBt)
+    return promptOpen_;
 }
 
 int TfrMain::showStartPrompt(const QString& caption)
 {
-    Q_UNUSED(caption);
+    if (StartPromptHook) {
+        promptOpen_ = true;
+        const int r = StartPromptHook(caption);
+        promptOpen_ = false;
+        return r;
+    }
     // WIRE-UP: frStartGameBt = new TfrStartGameBt(this); frStartGameBt->Button1->setText(caption); r = exec; free, clear the global
     return sor::mrOk;
 }
@@ -682,4 +723,9 @@ bool TfrMain::pauseSeconds(int seconds)
 QObject* TfrMain::messageOwner()
 {
     return this;
+}
+
+void TfrMain::flushKeyboard()
+{
+    sor::FlushKeyboardMessages();
 }

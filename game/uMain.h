@@ -56,6 +56,7 @@ public:
     int PoleStatus() const { return Game->PoleStatus(); }
     void SetPoleStatus(int v) { Game->SetPoleStatus(v); }
     bool VerMyGUID() { return Game->VerMyGUID(); }
+    int TurCurent() const { return Game->TurCurent(); }
     int iLedTimer() const { return Game->iLedTimer(); }
     void SetiLedTimer(int s) { Game->SetiLedTimer(s); }
     bool MTimerEnabled() const { return Game->MTimerEnabled(); }
@@ -185,6 +186,16 @@ public:
     int showStartPrompt(const QString& caption) override;
     bool pauseSeconds(int seconds) override;
     QObject* messageOwner() override;
+    void flushKeyboard() override;
+
+    // The unit words of the time left (the game's).
+    static QString SufMinToStrPadegh(int iMin) { return sor::TGame::SufMinToStrPadegh(iMin); }
+    static QString SufSecToStrPadegh(int iSec) { return sor::TGame::SufSecToStrPadegh(iSec); }
+
+    // Shows the start prompt in place of the prompt window when set (tests
+    // script the prompt with it): given the caption, returns the modal result,
+    // 1 to start, 2 cancelled.
+    std::function<int(const QString& caption)> StartPromptHook;
 
     // How many times the game has entered the stored state (activations).
     int activations() const { return activations_; }
@@ -213,6 +224,7 @@ private:
     bool activatedOnce_ = false;
     bool activationQueued_ = false;
     bool backFromReconnect_ = false;
+    bool promptOpen_ = false;
     int activations_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "GameViewRig.h"
 
+#include <QTimer>
+
 #include "platform/Hold.h"
 
 namespace sortest {
@@ -71,7 +73,15 @@ void GameViewRig::setSpeechSwitchMark(bool checked)
 int GameViewRig::showStartPrompt(const QString& caption)
 {
     prompts << caption;
-    const int result = promptAnswers.isEmpty() ? defaultPromptAnswer : promptAnswers.takeFirst();
+    int result = 0;
+    if (promptHook) {
+        const bool wasOpen = promptOpen;
+        promptOpen = true;
+        result = promptHook(caption);
+        promptOpen = wasOpen;
+    } else {
+        result = promptAnswers.isEmpty() ? defaultPromptAnswer : promptAnswers.takeFirst();
+    }
     events << QStringLiteral("prompt %1 -> %2").arg(caption).arg(result);
     return result;
 }
@@ -79,7 +89,16 @@ int GameViewRig::showStartPrompt(const QString& caption)
 bool GameViewRig::pauseSeconds(int seconds)
 {
     events << QStringLiteral("hold %1").arg(seconds);
-    return sor::PauseSeconds(nullptr, holdSeconds < 0 ? seconds : holdSeconds);
+    const int wait = holdSeconds < 0 ? seconds : holdSeconds;
+    if (holdHook) {
+        if (wait > 0) {
+            // From inside the hold, as an event handled while it waits.
+            QTimer::singleShot(0, [this] { holdHook(); });
+        } else {
+            holdHook();
+        }
+    }
+    return sor::PauseSeconds(nullptr, wait);
 }
 
 }  // namespace sortest

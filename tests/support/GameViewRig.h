@@ -11,11 +11,12 @@
 // It keeps what the window would show (captions, the LED, the looks, the check
 // mark) and logs every change in order in `events`, e.g. "question: Вопрос",
 // "answer 2: 2: Париж", "look 3 Yes", "led 05:00", "prompt Начать игру -> 1",
-// "hold 1". The hold is the real one (sor::PauseSeconds, the event loop runs)
-// unless holdSeconds is set to 0.
+// "hold 1", "flush keyboard". The hold is the real one (sor::PauseSeconds, the
+// event loop runs) unless holdSeconds is set to 0.
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 #include "game/GameCore.h"
 
@@ -56,6 +57,15 @@ public:
     int showStartPrompt(const QString& caption) override;
     bool pauseSeconds(int seconds) override;
     QObject* messageOwner() override { return nullptr; }
+    void flushKeyboard() override { events << QStringLiteral("flush keyboard"); }
+
+    // When set, the start prompts are shown through it (after they are logged
+    // in `prompts`): it returns the modal result, and may act meanwhile as the
+    // player would while the prompt is open.
+    std::function<int(const QString& caption)> promptHook;
+    // When set, called at the start of every hold (with the hold active when it
+    // is a real one), to act as the player would meanwhile.
+    std::function<void()> holdHook;
 };
 
 QString lookName(sor::TAnswerLook look);

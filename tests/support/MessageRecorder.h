@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 namespace sortest {
 
@@ -26,6 +27,9 @@ public:
     QList<RecordedMessage> messages;
     QList<int> answers;        // results handed out in order; then defaultAnswer
     int defaultAnswer = 1;     // OK
+    // When set, called with each message as it is shown (for a look at what
+    // holds while the box is open).
+    std::function<void(const RecordedMessage&)> onMessage;
 
     void clear() { messages.clear(); }
 };
