@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "app/SessionContext.h"
@@ -99,8 +100,14 @@ public:
         FStGame = state;
         bNoQuestionYet = !questionShown;
     }
-    void GameStep(const QString& sAnswer) override { steps << sAnswer; }
+    void GameStep(const QString& sAnswer) override
+    {
+        steps << sAnswer;
+        if (onStep)
+            onStep();
+    }
     QStringList steps;
+    std::function<void()> onStep;
 };
 
 // A game in the middle of a tour with a question on screen, playing for real.
@@ -282,32 +289,47 @@ private slots:
         }
     }
 
-    // The state that activation enters for each stored status.
+    // The state that activation enters for each stored status, and what it
+    // does there: the start prompt, a resumed game, the report again and then
+    // the prompt. Each entry notes the state and the stored status it met.
     void enterStoredState_data()
     {
         QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<int>("storedAfter");
-        QTest::newRow("no game yet: the start prompt") << 0 << int(gStart) << 1;
-        QTest::newRow("waiting for a start") << 1 << int(gStart) << 1;
-        QTest::newRow("running: resumed") << 2 << int(gRunning) << 2;
-        QTest::newRow("ended by time: reported again") << 3 << int(gEndTime) << 3;
-        QTest::newRow("ended by answers: reported again") << 4 << int(gEndQuest) << 4;
-        QTest::newRow("an unknown value above 4 resumes") << 9 << int(gRunning) << 2;
-        QTest::newRow("a negative value is no game") << -1 << int(gStart) << 1;
+        QTest::addColumn<QStringList>("seen");
+        const QStringList prompt = {"prompt 1 1", "step 2 2"};
+        QTest::newRow("no game yet: the start prompt") << 0 << prompt;
+        QTest::newRow("waiting for a start") << 1 << prompt;
+        QTest::newRow("running: resumed") << 2 << QStringList{"step 2 2"};
+        QTest::newRow("ended by time: reported again")
+            << 3 << QStringList{"message 3 3 Закончилось время."} + prompt;
+        QTest::newRow("ended by answers: reported again")
+            << 4 << QStringList{"message 4 4 Вы дали ответ на все вопросы"} + prompt;
+        QTest::newRow("an unknown value above 4 resumes") << 9 << QStringList{"step 2 2"};
+        QTest::newRow("a negative value is no game") << -1 << prompt;
     }
     void enterStoredState()
     {
         QFETCH(int, stored);
-        QFETCH(int, state);
-        QFETCH(int, storedAfter);
+        QFETCH(QStringList, seen);
         setStoredStatus(stored);
         sortest::GameViewRig view;
-        sor::TGame game(view);
+        RecordingGame game(view, gNot, false);
+        QStringList met;
+        const auto note = [&](const QString& what) {
+            met << QStringLiteral("%1 %2 %3").arg(what).arg(int(game.StGame())).arg(storedStatus());
+        };
+        view.promptHook = [&](const QString&) {
+            note("prompt");
+            return 1;
+        };
+        messages->onMessage = [&](const sortest::RecordedMessage& m) {
+            note("message");
+            met.last() += " " + m.text.split("\n\r").value(1);
+        };
+        game.onStep = [&] { note("step"); };
         game.OpenStatusRow();
         game.EnterStoredState();
-        QCOMPARE(int(game.StGame()), state);
-        QCOMPARE(storedStatus(), storedAfter);
+        QCOMPARE(met, seen);
     }
 
     // The server was away when the window opened: the row is opened on entry;

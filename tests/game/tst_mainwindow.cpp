@@ -76,6 +76,17 @@ public:
     }
 };
 
+// A game that sets nothing up: the window's own behaviour is looked at here,
+// not the game's (tst_game and tst_gamewindow play it). The steps it is asked
+// for are recorded.
+class QuietGame : public sor::TGame
+{
+public:
+    explicit QuietGame(sor::TGameView& view) : TGame(view) {}
+    void GameStep(const QString& sAnswer) override { steps << sAnswer; }
+    QStringList steps;
+};
+
 // A rectangle in the client area's coordinates.
 QRect inClient(const TfrMain& w, const QWidget* child)
 {
@@ -99,9 +110,18 @@ class TestMainWindow : public QObject
     std::unique_ptr<TDataModule1> dm;
     std::unique_ptr<TfrMain> w;
 
+    QStringList prompts;  // the start prompts the window was asked to show
+
     void openWindow(TfrMain::GameFactory makeGame = {})
     {
+        if (!makeGame)
+            makeGame = [](sor::TGameView& v) { return std::make_unique<QuietGame>(v); };
         w = std::make_unique<TfrMain>(nullptr, std::move(makeGame));
+        prompts.clear();
+        w->StartPromptHook = [this](const QString& caption) {
+            prompts << caption;
+            return int(sor::mrOk);
+        };
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->activateWindow();
@@ -380,6 +400,7 @@ private slots:
     void speechSettingsFromTheMenu()
     {
         openWindow();
+        rig->clear();
         SpeechOut(QStringLiteral("Вопрос №5"), false);
         bool sawModal = false;
         QTimer::singleShot(0, [&] {
@@ -395,7 +416,8 @@ private slots:
     }
 
     // The first activation empties the question and the answers, assigns the
-    // table names and enters the stored state.
+    // table names and enters the stored state: with no game yet, the start
+    // prompt, and once it is confirmed a game.
     void firstActivation()
     {
         openWindow();
@@ -403,8 +425,10 @@ private slots:
         for (int n = 1; n <= 4; ++n)
             QCOMPARE(w->answerLabel(n)->text(), QString());
         QCOMPARE(w->game().sStatusField, QString("GameStatus"));
-        QCOMPARE(w->StGame(), gStart);
-        QCOMPARE(storedStatus(), int(gStart));
+        QCOMPARE(prompts, QStringList{"Начать игру"});
+        QCOMPARE(w->StGame(), gRunning);
+        QCOMPARE(storedStatus(), int(gRunning));
+        QCOMPARE(static_cast<QuietGame&>(w->game()).steps, QStringList{QString()});
     }
 
     // Coming back from one of the program's own modal windows is no new
