@@ -63,10 +63,10 @@ void setLines(TDbQuery& q, std::initializer_list<QString> lines)
         q.addLine(line);
 }
 
-// The depth of game steps under way; it does not touch a game that went
-// meanwhile (the window, and the game with it, may go during the hold).
 }  // namespace
 
+// Counts a game step under way; it does not touch a game that went meanwhile
+// (the window, and the game with it, may go during the hold).
 class StepScope
 {
 public:
@@ -322,8 +322,8 @@ void TGame::SetTurCurent(int n)
     sTurEndField = tourEndField(n);
 
     if (n > 1 && !CachedStamp(sTurStartField).isValid()) {
-        const int r = view_.showStartPrompt(QStringLiteral("Начать ") + QString::number(n) + QStringLiteral("-й тур"));
-        if (r == mrCancel)
+        const QString caption = QStringLiteral("Начать ") + QString::number(n) + QStringLiteral("-й тур");
+        if (view_.showStartPrompt(caption) == mrCancel)
             haltProgram();
     }
     FTur = n;
@@ -346,7 +346,8 @@ void TGame::SetTurCurent(int n)
         SetiLedTimer(int(qMax<qint64>(0, qint64(d) - e)));
     } else {
         SetiLedTimer(d);
-        setLines(q, {QStringLiteral("UPDATE  Sor_users "), QStringLiteral("SET ") + sTurStartField + QStringLiteral("= NOW() "),
+        setLines(q, {QStringLiteral("UPDATE  Sor_users "),
+                     QStringLiteral("SET ") + sTurStartField + QStringLiteral("= NOW() "),
                      QStringLiteral("WHERE UserID=:UserID")});
         q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
         dm.UniConnection1.execInTransaction(q);  // rolled back on failure, nothing more
@@ -390,7 +391,8 @@ void TGame::CloseTur(int tur)
         return;  // stamped once only
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
-    setLines(q, {QStringLiteral("UPDATE  Sor_users "), QStringLiteral("SET ") + sTurEndField + QStringLiteral("= NOW() "),
+    setLines(q, {QStringLiteral("UPDATE  Sor_users "),
+                 QStringLiteral("SET ") + sTurEndField + QStringLiteral("= NOW() "),
                  QStringLiteral("WHERE UserID=:UserID")});
     q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
     dm.LoginQuery.close();

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QWindow>
 
@@ -706,10 +707,8 @@ bool TfrMain::startPromptOpen() const
 int TfrMain::showStartPrompt(const QString& caption)
 {
     if (StartPromptHook) {
-        promptOpen_ = true;
-        const int r = StartPromptHook(caption);
-        promptOpen_ = false;
-        return r;
+        const QScopedValueRollback<bool> open(promptOpen_, true);
+        return StartPromptHook(caption);
     }
     // WIRE-UP: frStartGameBt = new TfrStartGameBt(this); frStartGameBt->Button1->setText(caption); r = exec; free, clear the global
     return sor::mrOk;

@@ -1,5 +1,6 @@
 #include "GameViewRig.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "platform/Hold.h"
@@ -75,10 +76,8 @@ int GameViewRig::showStartPrompt(const QString& caption)
     prompts << caption;
     int result = 0;
     if (promptHook) {
-        const bool wasOpen = promptOpen;
-        promptOpen = true;
+        const QScopedValueRollback<bool> open(promptOpen, true);
         result = promptHook(caption);
-        promptOpen = wasOpen;
     } else {
         result = promptAnswers.isEmpty() ? defaultPromptAnswer : promptAnswers.takeFirst();
     }
