@@ -7,37 +7,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "accounts/AccountControls.h"
 #include "accounts/LoginProcedure.h"
 #include "accounts/StoredLogin.h"
+#include "accounts/uRestPass.h"
+#include "accounts/unitRegist.h"
 #include "app/AppInfo.h"
 #include "data/DataModulUnit.h"
 #include "speech/Announce.h"
 #include "speech/LabeledEdit.h"
+#include "speech/MessageDlg.h"
 
 TfrmInput* frmInput = nullptr;
-
-namespace {
-
-QPushButton* makeButton(const QString& caption, const char* name, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    return b;
-}
-
-TLabeledEdit* makeEdit(const QString& caption, const char* name, QWidget* parent)
-{
-    auto* e = new TLabeledEdit(caption, parent);
-    e->setObjectName(QLatin1String(name));
-    e->setAccessibleName(caption);
-    QFont bold = e->EditLabel->font();
-    bold.setBold(true);
-    e->EditLabel->setFont(bold);
-    return e;
-}
-
-}  // namespace
 
 TfrmInput::TfrmInput(QWidget* parent) : QDialog(parent)
 {
@@ -50,36 +31,24 @@ TfrmInput::TfrmInput(QWidget* parent) : QDialog(parent)
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
-    Label1 = new QLabel(QStringLiteral("Авторизация"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    QFont heading(QStringLiteral("Tahoma"));
-    heading.setPixelSize(19);
-    heading.setUnderline(true);
-    Label1->setFont(heading);
-    QPalette navy = Label1->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    Label1->setPalette(navy);
+    Label1 = sor::accountHeading(QStringLiteral("Авторизация"), 19, false, Panel1);
     auto* headerRow = new QHBoxLayout(Panel1);
     headerRow->addWidget(Label1);
 
     Panel2 = new QFrame(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setFrameShape(QFrame::StyledPanel);
-    ledLogin = makeEdit(QStringLiteral("E-mail"), "ledLogin", Panel2);
+    ledLogin = sor::accountEdit(QStringLiteral("E-mail"), "ledLogin", Panel2);
     ledLogin->setToolTip(QStringLiteral("Введите адрес электронной почты"));
     ledLogin->lineEdit()->setToolTip(ledLogin->toolTip());
-    ledPass = makeEdit(QStringLiteral("Пароль"), "ledPass", Panel2);
+    ledPass = sor::accountEdit(QStringLiteral("Пароль"), "ledPass", Panel2);
     ledPass->setEchoMode(QLineEdit::Password);
     chLoginSave = new QCheckBox(QStringLiteral("Сохранить данные "), Panel2);
     chLoginSave->setObjectName(QStringLiteral("chLoginSave"));
     chLoginSave->setAccessibleName(chLoginSave->text());
     chLoginSave->setLayoutDirection(Qt::RightToLeft);  // the text left of the box
     chLoginSave->setChecked(false);
-    // Both labels as wide as the wider one, so that the edits line up.
-    const int labelWidth = qMax(ledLogin->EditLabel->sizeHint().width(), ledPass->EditLabel->sizeHint().width());
-    ledLogin->EditLabel->setMinimumWidth(labelWidth);
-    ledPass->EditLabel->setMinimumWidth(labelWidth);
+    sor::alignLabels({ledLogin, ledPass});
     auto* inputs = new QVBoxLayout(Panel2);
     inputs->addWidget(ledLogin);
     inputs->addWidget(ledPass);
@@ -89,10 +58,10 @@ TfrmInput::TfrmInput(QWidget* parent) : QDialog(parent)
     Panel3 = new QFrame(this);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setFrameShape(QFrame::StyledPanel);
-    btRestPass = makeButton(QStringLiteral("Восстановить пароль"), "btRestPass", Panel3);
-    btOK = makeButton(QStringLiteral("Войти"), "btOK", Panel3);
-    btRegistr = makeButton(QStringLiteral("Регистрация"), "btRegistr", Panel3);
-    btCancel = makeButton(QStringLiteral("Закрыть"), "btCancel", Panel3);
+    btRestPass = sor::accountButton(QStringLiteral("Восстановить пароль"), "btRestPass", Panel3);
+    btOK = sor::accountButton(QStringLiteral("Войти"), "btOK", Panel3);
+    btRegistr = sor::accountButton(QStringLiteral("Регистрация"), "btRegistr", Panel3);
+    btCancel = sor::accountButton(QStringLiteral("Закрыть"), "btCancel", Panel3);
     btOK->setDefault(true);
     auto* buttons = new QVBoxLayout(Panel3);
     buttons->addWidget(btRestPass);
@@ -175,6 +144,18 @@ void TfrmInput::btOKClick()
         done(1);
 }
 
-void TfrmInput::btRegistrClick() {}
+void TfrmInput::btRegistrClick()
+{
+    // Owned by the login window; the login fields stay as they are.
+    TfrmRegist window(this);
+    frmRegist = &window;
+    if (window.exec() == 1)
+        MyMessageDlg(this, QStringLiteral("Регистрация прошла успешно"), QStringLiteral("Сообщение."), sor::mbOK);
+}
 
-void TfrmInput::btRestPassClick() {}
+void TfrmInput::btRestPassClick()
+{
+    TfrRestPass window(this);
+    frRestPass = &window;
+    window.exec();
+}
