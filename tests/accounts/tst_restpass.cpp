@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QJsonArray>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -242,6 +243,33 @@ private slots:
         QCOMPARE(sor::fLoginQuery(*dm, email, sor::md5("  new pw  ")), 0);
     }
 
+    // Every sign a code may hold travels through the statement and the stored
+    // value unchanged (a code differs by letter case too).
+    void everyCodeCharacterMatches_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("digits and signs before the capitals") << "0123456789";
+        QTest::newRow(":;<=>?@") << ":;<=>?@AZz";
+        QTest::newRow("[\\]^_`") << "[\\]^_`{|a";
+    }
+    void everyCodeCharacterMatches()
+    {
+        QFETCH(QString, code);
+        const QString email = "signs@tavrek.example";
+        acctest::exec(kDb, "DELETE FROM users WHERE loginEmail='" + email + "'");
+        acctest::addAccount(kDb, email, sor::md5("old"));
+        QSqlQuery q(TestServer::admin(kDb, "restpass_admin"));
+        q.prepare("UPDATE users SET CodeRest=? WHERE loginEmail=?");
+        q.addBindValue(code);
+        q.addBindValue(email);
+        QVERIFY(q.exec());
+        QCOMPARE(sor::saveNewPassword(*dm, this, email, code.toUpper() == code ? code + "x" : code.toUpper(), "pw"),
+                 sor::PasswordSave::NotSaved);
+        messages->clear();
+        QCOMPARE(sor::saveNewPassword(*dm, this, email, code, "pw"), sor::PasswordSave::Saved);
+        QCOMPARE(passwordOf(email), sor::md5("pw"));
+    }
+
     // A code belongs to its address: typed with another one it changes nothing.
     void codeOfAnotherAccount()
     {
@@ -393,6 +421,7 @@ private slots:
         TfrRestPass w;
         QVERIFY(open(&w));
         w.ledLogin->setText("player@tavrek.example");
+        w.btGetCodeRest->setFocus();
         int attempts = 0;
         bool sawSending = false;
         QTimer closer;
@@ -415,6 +444,10 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen.first().text, kSendFailed);
         QCOMPARE(boxes.seen.first().caption, kAttention);
+        // Back in the window (a window manager hands it back; here we do), the
+        // keyboard is where the player left it.
+        QVERIFY(open(&w));
+        QTRY_COMPARE(QApplication::focusWidget(), w.btGetCodeRest);
         QTest::keyClick(&w, Qt::Key_Escape);  // and closes normally afterwards
         QVERIFY(!w.isVisible());
         QCOMPARE(w.result(), 2);
