@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QStandardPaths>
-#include <cstdio>
 
+#include "accounts/UnitInput.h"
 #include "app/AppInfo.h"
 #include "app/UiServices.h"
 #include "data/DataModulUnit.h"
@@ -50,17 +50,20 @@ void ProgramSteps::createSpeechSet()
     speechSet_ = TfrSpeechSet::createWithRealEngines(ini);
 }
 
-void ProgramSteps::createLoginWindow() {}
+void ProgramSteps::createLoginWindow()
+{
+    // No parent: the window has its own taskbar entry while no main window exists.
+    frmInput = new TfrmInput();
+}
 
 bool ProgramSteps::showLogin()
 {
-    return true;
+    return frmInput->ShowLogin();
 }
 
 int ProgramSteps::showLoginModal()
 {
-    std::fprintf(stderr, "sorventa: the login window is not built yet\n");
-    return 2;
+    return frmInput->exec();
 }
 
 void ProgramSteps::createMainWindow()
@@ -71,7 +74,11 @@ void ProgramSteps::createMainWindow()
     mainWindow_->show();
 }
 
-void ProgramSteps::freeLoginWindow() {}
+void ProgramSteps::freeLoginWindow()
+{
+    delete frmInput;
+    frmInput = nullptr;
+}
 
 int ProgramSteps::runMessageLoop()
 {
