@@ -266,8 +266,16 @@ QImage TImageList::image(int index) const
 
 void SetMenuImages(QWidget* menuOrBar, TImageList* images)
 {
-    if (menuOrBar)
-        menuOrBar->setProperty(kImages, QVariant::fromValue<QObject*>(images));
+    if (!menuOrBar)
+        return;
+    menuOrBar->setProperty(kImages, QVariant::fromValue<QObject*>(images));
+    if (images) {
+        // A list that goes away is no longer the menu's.
+        QObject::connect(images, &QObject::destroyed, menuOrBar, [menuOrBar, images] {
+            if (menuOrBar->property(kImages).value<QObject*>() == images)
+                menuOrBar->setProperty(kImages, QVariant());
+        });
+    }
 }
 
 TImageList* ItemImageList(const QAction* item)

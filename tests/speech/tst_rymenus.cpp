@@ -333,6 +333,14 @@ private slots:
         img = paint(drawer, item, {200, 20}, sor::odChecked | sor::odDisabled);
         QCOMPARE(at(img, 2 + 8, 2 + 8), QColor(128, 128, 128));
         QCOMPARE(at(img, 2 + 0, 2 + 0), drawer.SelLightColor().rgb());  // the frame's fill shows through
+
+        // A list that goes away leaves the menu without pictures.
+        auto* gone = new sor::TImageList(8, 8);
+        sor::SetMenuImages(&menu, gone);
+        QCOMPARE(sor::ItemImageList(item), gone);
+        delete gone;
+        QCOMPARE(sor::ItemImageList(item), nullptr);
+        paint(drawer, item, {200, 20}, sor::odChecked);
     }
 
     void barItemLooks()
