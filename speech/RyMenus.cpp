@@ -21,8 +21,8 @@ const char kImageIndex[] = "sorRyImageIndex"; // an item's image
 const char kBarLook[] = "sorRyBarLook";       // how a bar item was last drawn
 const char kF10[] = "sorRyMenuF10";           // what makes F10 work on a bar or menu
 
-// Room the platform leaves around an owner-measured bar item, as the desktop
-// the game was made for does, so that the highlight does not hug the caption.
+// Room the platform leaves around an owner-measured bar item, as desktop menu
+// bars do, so that the highlight does not hug the caption.
 constexpr int kBarItemPadding = 6;
 
 // How a bar item was last drawn, to tell a new highlight from a change of look.

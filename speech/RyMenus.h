@@ -15,17 +15,21 @@
 // bar and each of its menus to owner drawing: they get a style of this drawer,
 // which measures items through MeasureItem and paints them through
 // AdvancedDrawItem. Items added later are not hooked and keep the plain look.
-// It also gives the bar what a main menu has on the desktop the game was made
-// for: F10 or a lone Alt press puts the bar into keyboard mode (the first item
-// highlighted) and takes it out again, the arrows walk the bar and its menus,
+// It also gives the bar what a desktop main menu has: F10 or a lone Alt press
+// puts the bar into keyboard mode (the first item highlighted) and takes it
+// out again (also from an open menu), the arrows walk the bar and its menus,
 // and disabled items can be highlighted (and are spoken) too.
 //
 // What is spoken for a highlighted item: caption + " " + shortcut text + state
 // text, stop-first, where the shortcut text is "Shift+", "Ctrl+", "Alt+" in
 // this order and the key ("Ctrl+Alt+S", "F1") and the state text " выключено. "
 // for a disabled item or " отмечено. " for a checked one. When an item is
-// spoken is decided by one counter shared by all menus (sor::menu::
-// MenuSpeechCounter): see there.
+// spoken is decided by one counter shared by all menus
+// (sor::menu::MenuSpeechCounter, RyMenuSpeechCounter()): see there.
+//
+// A selected drawing that Qt leaves out is not spoken either: an item passed
+// over faster than the menu paints (keys sent in one burst) gets no drawing,
+// so the counter does not count it.
 //
 // In Qt terms an item is "drawn selected" when the platform paints it
 // highlighted: a drop-down item that is the menu's active action; a bar item
