@@ -120,7 +120,7 @@ private slots:
         QStringList heard;
         QString caption;
         QSize size;
-        bool frameless = false, isDefault = false, set = false;
+        bool frameless = false, isDefault = false, ownedByMain = false;
         Script script({{[] { return frStartGameBt && hasFocus(frStartGameBt->Button1); },
                         [&] {
                             heard = rig_->heard();
@@ -128,7 +128,7 @@ private slots:
                             size = frStartGameBt->size();
                             frameless = frStartGameBt->windowFlags() & Qt::FramelessWindowHint;
                             isDefault = frStartGameBt->Button1->isDefault();
-                            set = frStartGameBt->parentWidget() == main_.get();
+                            ownedByMain = frStartGameBt->parentWidget() == main_.get();
                             key(Qt::Key_Return);
                         }}});
         QCOMPARE(ShowStartPrompt(main_.get(), QStringLiteral("Начать 2-й тур")), 1);
@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(size, QSize(248, 107));
         QVERIFY(frameless);
         QVERIFY(isDefault);
-        QVERIFY(set);
+        QVERIFY(ownedByMain);
         QCOMPARE(frStartGameBt, nullptr);
     }
 
