@@ -72,6 +72,10 @@ void ProgramSteps::createMainWindow()
     // Closing the main window ends the program, whatever else is still open.
     QObject::connect(mainWindow_.get(), &TfrMain::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
+    // The keyboard belongs to the game at once: the player must not have to
+    // find the window first (the hot keys work anyway, the menu keys need it).
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
 }
 
 void ProgramSteps::freeLoginWindow()
