@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QStandardPaths>
-#include <cstdio>
 
+#include "accounts/UnitInput.h"
 #include "app/AppInfo.h"
 #include "app/UiServices.h"
 #include "data/DataModulUnit.h"
@@ -50,17 +50,20 @@ void ProgramSteps::createSpeechSet()
     speechSet_ = TfrSpeechSet::createWithRealEngines(ini);
 }
 
-void ProgramSteps::createLoginWindow() {}
+void ProgramSteps::createLoginWindow()
+{
+    // No parent: the window has its own taskbar entry while no main window exists.
+    frmInput = new TfrmInput();
+}
 
 bool ProgramSteps::showLogin()
 {
-    return true;
+    return frmInput->ShowLogin();
 }
 
 int ProgramSteps::showLoginModal()
 {
-    std::fprintf(stderr, "sorventa: the login window is not built yet\n");
-    return 2;
+    return frmInput->exec();
 }
 
 void ProgramSteps::createMainWindow()
@@ -69,9 +72,17 @@ void ProgramSteps::createMainWindow()
     // Closing the main window ends the program, whatever else is still open.
     QObject::connect(mainWindow_.get(), &TfrMain::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
+    // The keyboard belongs to the game at once: the player must not have to
+    // find the window first (the hot keys work anyway, the menu keys need it).
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
 }
 
-void ProgramSteps::freeLoginWindow() {}
+void ProgramSteps::freeLoginWindow()
+{
+    delete frmInput;
+    frmInput = nullptr;
+}
 
 int ProgramSteps::runMessageLoop()
 {

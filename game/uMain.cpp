@@ -10,15 +10,20 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "accounts/unitSettings.h"
 #include "app/AppInfo.h"
 #include "data/unitProcessReconnect.h"
 #include "game/AlignPanel.h"
+#include "game/About.h"
 #include "game/Artwork.h"
 #include "game/MainControls.h"
 #include "platform/FlushKeyboard.h"
+#include "game/uHotKey.h"
+#include "game/uStartGameBt.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/Hold.h"
 #include "speech/MessageDlg.h"
+#include "speech/RyMenus.h"
 #include "speech/SpeechRoutines.h"
 #include "speech/unitSpeechSet.h"
 
@@ -103,7 +108,8 @@ TfrMain::TfrMain(QWidget* parent, GameFactory makeGame) : QMainWindow(parent)
     Game = makeGame ? makeGame(*this) : std::make_unique<sor::TGame>(*this);
     MMTimer1 = Game->MMTimer1;
     Timer1 = Game->Timer1;
-    // WIRE-UP: RyMenu()->Add(MainMenu1); setMenuBar(MainMenu1);  // speaking owner-drawn menus (speech/RyMenus)
+    // Every item is measured, drawn and spoken by the shared speaking-menu drawer.
+    RyMenu()->Add(MainMenu1);
 
     setMinimumSize(kMinWidth, kMinHeight + MainMenu1->sizeHint().height());
     resize(kDesignWidth, kDesignHeight + MainMenu1->sizeHint().height());
@@ -620,17 +626,17 @@ void TfrMain::N12Click()
 
 void TfrMain::Y1Click()
 {
-    // WIRE-UP: auto* f = new TfrSettings(qApp); f->exec(); delete f;  // the program settings window (accounts/)
+    TfrSettings::execute(this);
 }
 
 void TfrMain::N7Click()
 {
-    // WIRE-UP: auto* f = new TfrHotKey(qApp); f->exec(); delete f;  // the hot-key help (game/uHotKey)
+    ShowHotKeyHelp(this);
 }
 
 void TfrMain::N8Click()
 {
-    // WIRE-UP: auto* f = new TAboutBox(qApp); f->exec(); delete f;  // the about window (game/About)
+    ShowAboutBox(this);
 }
 
 void TfrMain::N9Click()
@@ -700,8 +706,7 @@ void TfrMain::setSpeechSwitchMark(bool checked)
 
 bool TfrMain::startPromptOpen() const
 {
-    // WIRE-UP: return promptOpen_ || frStartGameBt != nullptr;  // the start prompt (game/uStartGameBt)
-    return promptOpen_;
+    return promptOpen_ || frStartGameBt != nullptr;
 }
 
 int TfrMain::showStartPrompt(const QString& caption)
@@ -710,8 +715,7 @@ int TfrMain::showStartPrompt(const QString& caption)
         const QScopedValueRollback<bool> open(promptOpen_, true);
         return StartPromptHook(caption);
     }
-    // WIRE-UP: frStartGameBt = new TfrStartGameBt(this); frStartGameBt->Button1->setText(caption); r = exec; free, clear the global
-    return sor::mrOk;
+    return ShowStartPrompt(this, caption);
 }
 
 bool TfrMain::pauseSeconds(int seconds)

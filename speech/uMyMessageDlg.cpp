@@ -140,6 +140,7 @@ int ShowMyMessageDlg(QObject* owner, const QString& text, const QString& caption
     struct Leave
     {
         QList<QPointer<QWidget>> disabled;
+        QList<QPointer<QWidget>> focused;  // each disabled window's focus control
         QPointer<SpokenMessageBox> box;
         ~Leave()
         {
@@ -149,6 +150,11 @@ int ShowMyMessageDlg(QObject* owner, const QString& text, const QString& caption
             for (const QPointer<QWidget>& w : disabled)
                 if (w)
                     w->setEnabled(true);
+            // Disabling a window loses its focus control; the keyboard goes back
+            // where the player left it once the window is active again.
+            for (const QPointer<QWidget>& f : focused)
+                if (f && f->isEnabled() && f->isVisible())
+                    f->setFocus(Qt::OtherFocusReason);
             SpeechStop();
         }
     } leave;
@@ -158,6 +164,7 @@ int ShowMyMessageDlg(QObject* owner, const QString& text, const QString& caption
     // disabled along with the window that owns it.
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->isEnabled() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)) {
+            leave.focused.append(w->focusWidget());
             w->setEnabled(false);
             leave.disabled.append(w);
         }

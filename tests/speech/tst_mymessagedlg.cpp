@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <functional>
 
 #include "app/UiServices.h"
@@ -264,6 +266,30 @@ private slots:
         QVERIFY(main.isEnabled());
         QVERIFY(frSpeechSet->isEnabled());
         QVERIFY(!disabledBefore.isEnabled());  // was disabled, stays disabled
+    }
+
+    // Disabling the windows meanwhile must not lose their focus control: back
+    // in the window, the keyboard is where the player left it.
+    void focusComesBackWhereItWas()
+    {
+        QWidget main;
+        auto* first = new QLineEdit(&main);
+        auto* second = new QLineEdit(&main);
+        auto* column = new QVBoxLayout(&main);
+        column->addWidget(first);
+        column->addWidget(second);
+        main.show();
+        main.activateWindow();
+        QApplication::setActiveWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        second->setFocus();
+        QCOMPARE(QApplication::focusWidget(), second);
+        withBox([&] { return MyMessageDlg(&main, QStringLiteral("Текст"), QStringLiteral("Сообщение."), sor::mbOK); },
+                [](SpokenMessageBox*) { press(Qt::Key_Return); });
+        main.activateWindow();
+        QApplication::setActiveWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QTRY_COMPARE(QApplication::focusWidget(), second);
     }
 
     void severalLinesAreOneText()

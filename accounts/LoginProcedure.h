@@ -1,0 +1,65 @@
+#pragma once
+// The login: the e-mail rule, the password hash and the login procedure that
+// registers a new session for the account. No windows here: the login window
+// (TfrmInput), the stored login and the account windows call these.
+
+#include <QDateTime>
+#include <QString>
+
+class QObject;
+class TDataModule1;
+
+namespace sor {
+
+// The password hash stored in users.password (see data/PasswordHash.h).
+QString md5(const QString& s);
+
+// The e-mail syntax rule: a local part of dot-separated words (runs of atom
+// characters, or quoted words with backslash escapes), "@", and at least two
+// dot-separated domain labels of Latin letters, digits and inner hyphens, each
+// beginning with a letter. Read one UTF-16 unit at a time; callers pass the
+// trimmed text.
+bool ValidEmail(const QString& email);
+
+// Text as the account windows take it from their fields.
+QString trimmedText(const QString& s);            // codes 0 to 32 removed at both ends
+QString lowerCasedEmail(const QString& s);        // trimmed, then lower-cased
+
+// The login result.
+enum LoginResult : int {
+    lrNoAccount = 0,       // no account has this address and password hash
+    lrLoggedIn = 1,        // matched, last login 15 seconds or more ago
+    lrRecentlyLogged = 2,  // matched, last login less than 15 seconds ago
+};
+
+// 1 or 2 for an account whose last login was at `lastLogin`, judged by the server
+// clock `serverNow`: 2 when they lie less than 15 whole seconds apart (either
+// way). A last login that was never made (invalid) gives 1.
+int loginResultFor(const QDateTime& lastLogin, const QDateTime& serverNow);
+
+// A new session GUID: 38 characters, braced, upper-case hexadecimal digits.
+QString newSessionGuid();
+
+// The login procedure. `login` is an e-mail address (lower-cased here), `pass`
+// the password hash. On a match (result 1 or 2) it fills the session context
+// (CurrentUserID, CurrentLoginEmail, LoginServerTime, SessionGUID), registers the
+// new session in Sor_users, stamps users.dt and leaves QVerGUID open on the new
+// session; on result 0 it reads and writes nothing more. A failure to read the
+// account, the server clock or the session row is reported by the data module
+// and thrown; a failed write is rolled back and the procedure goes on.
+int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass);
+
+// What came of pressing "Войти".
+enum class LoginOutcome {
+    Refused,    // a message of the login window told the player why
+    LoggedIn,   // result 1: the session context is filled, the stored login written
+    Failed,     // a database failure; the data module's report has said so
+};
+
+// The login button: checks the fields, logs in, and on result 1 sets
+// CurrentPasswordHash and writes the stored login (with the account when
+// `saveLogin`, emptied otherwise). Messages go to `owner` through MyMessageDlg.
+LoginOutcome submitLogin(TDataModule1& dm, QObject* owner, const QString& email, const QString& password,
+                         bool saveLogin);
+
+}  // namespace sor

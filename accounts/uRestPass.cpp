@@ -1,0 +1,114 @@
+#include "accounts/uRestPass.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "accounts/AccountControls.h"
+#include "accounts/MailSender.h"
+#include "accounts/PasswordRestore.h"
+#include "data/DataModulUnit.h"
+#include "speech/Announce.h"
+#include "speech/LabeledEdit.h"
+
+TfrRestPass* frRestPass = nullptr;
+
+TfrRestPass::TfrRestPass(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frRestPass"));
+    setWindowTitle(QStringLiteral("Восстановление пароля"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    ledLogin = sor::accountEdit(QStringLiteral("E-mail"), "ledLogin", Panel1);
+    ledLogin->setToolTip(QStringLiteral("Введите адрес электронной почты"));
+    ledLogin->lineEdit()->setToolTip(ledLogin->toolTip());
+    btGetCodeRest = sor::accountButton(QStringLiteral("Получить код восстановления"), "btGetCodeRest", Panel1);
+    ledCodeRestore = sor::accountEdit(QStringLiteral("Код восстановления"), "ledCodeRestore", Panel1);
+    ledPass = sor::accountEdit(QStringLiteral("Новый пароль"), "ledPass", Panel1);
+    ledPass->setEchoMode(QLineEdit::Password);
+    sor::alignLabels({ledLogin, ledCodeRestore, ledPass});
+    auto* fields = new QVBoxLayout(Panel1);
+    fields->addWidget(ledLogin);
+    fields->addWidget(btGetCodeRest, 0, Qt::AlignRight);
+    fields->addWidget(ledCodeRestore);
+    fields->addWidget(ledPass);
+
+    btOK = sor::accountButton(QStringLiteral("Сохранить"), "btOK", this);
+    btCancel = sor::accountButton(QStringLiteral("Отмена"), "btCancel", this);
+    btOK->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(Panel1);
+    column->addLayout(buttons);
+    setMinimumSize(387, 234);
+
+    setTabOrder(ledLogin, btGetCodeRest);
+    setTabOrder(btGetCodeRest, ledCodeRestore);
+    setTabOrder(ledCodeRestore, ledPass);
+    setTabOrder(ledPass, btOK);
+    setTabOrder(btOK, btCancel);
+    ledLogin->setFocus();
+
+    sor::announceHeading(this, [this] { return windowTitle(); });
+    for (TLabeledEdit* e : {ledLogin, ledCodeRestore, ledPass})
+        sor::announceEdit(e);
+    sor::echoTypedCharacters(ledLogin);  // never the password
+    sor::echoTypedCharacters(ledCodeRestore);
+    for (QPushButton* b : {btGetCodeRest, btOK, btCancel})
+        sor::announceButton(b);
+
+    connect(btGetCodeRest, &QPushButton::clicked, this, &TfrRestPass::btGetCodeRestClick);
+    connect(btOK, &QPushButton::clicked, this, &TfrRestPass::btOKClick);
+    connect(btCancel, &QPushButton::clicked, this, &TfrRestPass::reject);
+}
+
+TfrRestPass::~TfrRestPass()
+{
+    if (frRestPass == this)
+        frRestPass = nullptr;
+}
+
+void TfrRestPass::reject()
+{
+    if (!sending_)
+        done(2);
+}
+
+void TfrRestPass::closeEvent(QCloseEvent* event)
+{
+    if (sending_)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void TfrRestPass::btGetCodeRestClick()
+{
+    if (sending_)
+        return;
+    sending_ = true;
+    struct Done
+    {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{sending_};
+    sor::requestRestoreCode(*DataModule1, sor::mailSender(), this, ledLogin->text());
+}
+
+void TfrRestPass::btOKClick()
+{
+    if (sending_)
+        return;
+    if (sor::saveNewPassword(*DataModule1, this, ledLogin->text(), ledCodeRestore->text(), ledPass->text()) ==
+        sor::PasswordSave::Saved)
+        done(1);
+}

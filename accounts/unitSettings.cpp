@@ -1,0 +1,92 @@
+#include "accounts/unitSettings.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "accounts/StoredLogin.h"
+#include "speech/Announce.h"
+
+TfrSettings* frSettings = nullptr;
+
+TfrSettings::TfrSettings(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frSettings"));
+    setWindowTitle(QStringLiteral("Настройки программы"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+
+    btOK = new QPushButton(QStringLiteral("Сохранить"), this);
+    btCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    chAutoLogin = new QCheckBox(QStringLiteral("Автоматическая авторизация "), this);
+    btOK->setObjectName(QStringLiteral("btOK"));
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    chAutoLogin->setObjectName(QStringLiteral("chAutoLogin"));
+    btOK->setAccessibleName(btOK->text());
+    btCancel->setAccessibleName(btCancel->text());
+    chAutoLogin->setAccessibleName(chAutoLogin->text());
+    btOK->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(chAutoLogin);
+    column->addStretch(1);
+    column->addLayout(buttons);
+    setMinimumSize(289, 124);
+
+    // "Сохранить" first: it has the focus when the window opens.
+    setTabOrder(btOK, btCancel);
+    setTabOrder(btCancel, chAutoLogin);
+    btOK->setFocus();
+
+    sor::announceButton(btOK);
+    sor::announceButton(btCancel);
+    sor::announceCheckBox(chAutoLogin, [] { return !sor::settingsChangeSpoken(); });
+
+    connect(btOK, &QPushButton::clicked, this, &TfrSettings::btOKClick);
+    connect(btCancel, &QPushButton::clicked, this, &TfrSettings::btCancelClick);
+
+    FormCreate();
+}
+
+TfrSettings::~TfrSettings()
+{
+    if (frSettings == this)
+        frSettings = nullptr;
+}
+
+int TfrSettings::execute(QWidget* parent)
+{
+    TfrSettings window(parent);
+    frSettings = &window;
+    return window.exec();
+}
+
+void TfrSettings::FormCreate()
+{
+    if (const std::optional<bool> on = sor::readAutoLogin())
+        chAutoLogin->setChecked(*on);
+    sor::setSettingsChangeSpoken();
+}
+
+void TfrSettings::reject()
+{
+    btCancelClick();
+}
+
+void TfrSettings::btOKClick()
+{
+    sor::writeStoredLogin(chAutoLogin->isChecked());
+    done(1);
+}
+
+void TfrSettings::btCancelClick()
+{
+    // The box back to what is stored; nothing is written.
+    FormCreate();
+    done(2);
+}

@@ -1,0 +1,177 @@
+// The restore mail: the message builder read back by an independent parser, and
+// the sender against a real mail peer with AUTH LOGIN, including the ways a
+// send fails and the waits that must stay bounded.
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+#include "accounts/MailMessage.h"
+#include "accounts/MailSender.h"
+#include "accounts/PasswordRestore.h"
+#include "support/DbFaults.h"
+#include "support/SmtpPeer.h"
+
+using sortest::SmtpPeer;
+
+class TestMail : public QObject
+{
+    Q_OBJECT
+
+    SmtpPeer peer;
+
+    static QString joinedBody(const QStringList& lines) { return lines.join("\r\n") + "\r\n"; }
+
+private slots:
+    void initTestCase() { QVERIFY2(peer.start(), qPrintable(peer.error())); }
+
+    void composedMessageReadsBack_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QStringList>("body");
+        const sor::MailMessage restore = sor::restoreMail("player@tavrek.example", "Ab9:@[`|{w", "x@y.z");
+        QTest::newRow("the restore mail") << restore.senderName << restore.subject << restore.bodyLines;
+        QTest::newRow("plain name with signs that need quoting")
+            << "Game, \"Tavrek\" Inc." << "Plain subject" << QStringList{"one", "two"};
+        QTest::newRow("long Cyrillic subject, folded") << "Имя"
+            << QString("Очень длинная тема письма. ").repeated(8) << QStringList{"Тело «в кавычках» — тире"};
+        QTest::newRow("characters outside the basic plane in headers") << "Игра 😀" << QString("😀ф").repeated(30)
+            << QStringList{""};
+    }
+
+    void composedMessageReadsBack()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, subject);
+        QFETCH(QStringList, body);
+        sor::MailMessage m{name, "sorventa@tavrek.example", "Player@Tavrek.example", subject, body};
+        const QDateTime date(QDate(2024, 2, 29), QTime(23, 59, 58), Qt::OffsetFromUTC, 3 * 3600);
+        const QByteArray bytes = sor::composeMail(m, date, "<id-1@tavrek.example>");
+        QVERIFY(!bytes.isEmpty());
+        const QJsonObject d = SmtpPeer::decodeBytes(bytes);
+        QVERIFY(!d.isEmpty());
+        QCOMPARE(d["from_name"].toString(), name);
+        QCOMPARE(d["from_address"].toString(), QStringLiteral("sorventa@tavrek.example"));
+        QCOMPARE(d["to"].toString(), QStringLiteral("Player@Tavrek.example"));
+        QCOMPARE(d["subject"].toString(), subject);
+        QCOMPARE(d["body"].toString(), joinedBody(body));
+        QCOMPARE(d["content_type"].toString(), QStringLiteral("text/plain"));
+        QCOMPARE(d["charset"].toString(), QStringLiteral("windows-1251"));
+        QCOMPARE(d["transfer_encoding"].toString(), QStringLiteral("8bit"));
+        QCOMPARE(d["mime_version"].toString(), QStringLiteral("1.0"));
+        QCOMPARE(d["message_id"].toString(), QStringLiteral("<id-1@tavrek.example>"));
+        QVERIFY(d["date_parses"].toBool());
+        QVERIFY(d["date"].toString().contains("29 Feb 2024 23:59:58 +0300"));
+        QCOMPARE(d["defects"].toArray().size(), 0);
+        QVERIFY(!d["bare_lf"].toBool());
+        QVERIFY(d["longest_header_line"].toInt() <= 78);
+    }
+
+    void bodyOutsideWindows1251IsNotSent()
+    {
+        sor::MailMessage m = sor::restoreMail("player@tavrek.example", "0123456789", "sorventa@tavrek.example");
+        m.bodyLines << QStringLiteral("漢字");
+        QVERIFY(sor::composeMail(m, QDateTime::currentDateTime(), "<a@b>").isEmpty());
+        sor::SmtpMailSender sender(peer.clientSettings());
+        const int before = int(peer.messageFiles().size());
+        QVERIFY(!sender.send(m));
+        QCOMPARE(peer.messageFiles().size(), before);
+    }
+
+    // One message through AUTH LOGIN, to the address as typed, reading back as written.
+    void sendsThroughThePeer()
+    {
+        sor::SmtpMailSender sender(peer.clientSettings());
+        const int before = int(peer.messageFiles().size());
+        const sor::MailMessage m = sor::restoreMail("New.Player@Tavrek.example", "z{|9A", sender.senderAddress());
+        QVERIFY2(sender.send(m), qPrintable(sender.lastError()));
+        QVERIFY(peer.waitForMessages(before + 1));
+        QCOMPARE(peer.messageFiles().size(), before + 1);
+        const QJsonObject d = SmtpPeer::decode(peer.messageFiles().last());
+        QCOMPARE(d["envelope_to"].toArray(), QJsonArray({"New.Player@Tavrek.example"}));
+        QCOMPARE(d["subject"].toString(), m.subject);
+        QCOMPARE(d["from_name"].toString(), m.senderName);
+        QCOMPARE(d["body"].toString(), joinedBody(m.bodyLines));
+        QVERIFY(d["message_id"].toString().endsWith("@tavrek.example>"));
+        QVERIFY(d["date_parses"].toBool());
+    }
+
+    void failedSends_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("peer down") << "down";
+        QTest::newRow("password refused") << "password";
+        QTest::newRow("unknown account") << "user";
+    }
+
+    void failedSends()
+    {
+        QFETCH(QString, what);
+        sor::SmtpSettings s = peer.clientSettings();
+        if (what == "down")
+            s.port = sortest::unusedPort();
+        else if (what == "password")
+            s.password = "wrong";
+        else
+            s.user = "someone@tavrek.example";
+        sor::SmtpMailSender sender(s);
+        const int before = int(peer.messageFiles().size());
+        QVERIFY(!sender.send(sor::restoreMail("player@tavrek.example", "0123456789", sender.senderAddress())));
+        QVERIFY(!sender.lastError().isEmpty());
+        QTest::qWait(200);
+        QCOMPARE(peer.messageFiles().size(), before);
+    }
+
+    // An address that would smuggle commands into the exchange fails before any
+    // connection is made.
+    void unsafeRecipientNeverConnects_data()
+    {
+        QTest::addColumn<QString>("recipient");
+        QTest::newRow("CR") << "\"a\rb\"@tavrek.example";
+        QTest::newRow("LF") << "\"a\nRCPT TO:<x@evil.example>\"@tavrek.example";
+        QTest::newRow("NUL") << QString("\"a") + QChar(0) + "\"@tavrek.example";
+        QTest::newRow("<") << "\"<a\"@tavrek.example";
+        QTest::newRow(">") << "\"a>\"@tavrek.example";
+    }
+    void unsafeRecipientNeverConnects()
+    {
+        QFETCH(QString, recipient);
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        sor::SmtpSettings s = peer.clientSettings();
+        s.port = listener.serverPort();
+        sor::SmtpMailSender sender(s);
+        QVERIFY(!sor::isSafeRecipient(recipient));
+        QVERIFY(!sender.send(sor::restoreMail(recipient, "0123456789", sender.senderAddress())));
+        QTest::qWait(300);
+        QVERIFY(!listener.hasPendingConnections());
+    }
+
+    // A server that accepts the connection and never answers: the send gives up
+    // after its waits, and the thread that waited kept running its timers.
+    void silentServerIsGivenUp()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        sor::SmtpSettings s = peer.clientSettings();
+        s.port = silent.serverPort();
+        s.responseTimeoutS = 1;
+        s.totalTimeoutMs = 3000;
+        sor::SmtpMailSender sender(s);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(50);
+        QElapsedTimer took;
+        took.start();
+        QVERIFY(!sender.send(sor::restoreMail("player@tavrek.example", "0123456789", sender.senderAddress())));
+        QVERIFY2(took.elapsed() < 60000, "the send did not give up");
+        QVERIFY(ticks > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMail)
+#include "tst_mail.moc"

@@ -1,0 +1,131 @@
+#include "SmtpPeer.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QtDebug>
+
+#include "DbFaults.h"
+
+namespace sortest {
+
+namespace {
+const QString kPython = QStringLiteral("/usr/bin/python3");
+}
+
+SmtpPeer::SmtpPeer(QString user, QString password) : user_(std::move(user)), password_(std::move(password)) {}
+
+SmtpPeer::~SmtpPeer()
+{
+    stop();
+}
+
+QString SmtpPeer::mailDir() const
+{
+    return dir_.filePath(QStringLiteral("mail"));
+}
+
+bool SmtpPeer::start(int timeoutMs)
+{
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary folder");
+        return false;
+    }
+    port_ = unusedPort();
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->start(kPython, {QStringLiteral(SOR_SOURCE_DIR "/scripts/smtp-peer.py"), QStringLiteral("--port"),
+                              QString::number(port_), QStringLiteral("--mail-dir"), mailDir(),
+                              QStringLiteral("--user"), user_, QStringLiteral("--password"), password_});
+    if (!process_->waitForStarted(10000)) {
+        error_ = QStringLiteral("the mail peer did not start: ") + process_->errorString();
+        return false;
+    }
+    QByteArray output;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!output.contains("listening")) {
+        if (process_->state() != QProcess::Running || deadline.hasExpired()) {
+            output += process_->readAll();
+            error_ = QStringLiteral("the mail peer did not listen: ") + QString::fromUtf8(output);
+            stop();
+            return false;
+        }
+        process_->waitForReadyRead(100);
+        output += process_->readAll();
+    }
+    return true;
+}
+
+void SmtpPeer::stop()
+{
+    if (!process_)
+        return;
+    if (process_->state() != QProcess::NotRunning) {
+        process_->terminate();
+        if (!process_->waitForFinished(10000)) {
+            process_->kill();
+            process_->waitForFinished(5000);
+        }
+    }
+    process_.reset();
+}
+
+QStringList SmtpPeer::messageFiles() const
+{
+    QStringList files;
+    const QFileInfoList list = QDir(mailDir()).entryInfoList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+    for (const QFileInfo& f : list)
+        files << f.absoluteFilePath();
+    return files;
+}
+
+bool SmtpPeer::waitForMessages(int count, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (messageFiles().size() < count) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+sor::SmtpSettings SmtpPeer::clientSettings() const
+{
+    sor::SmtpSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port_;
+    s.user = user_;
+    s.password = password_;
+    s.connectTimeoutMs = 5000;
+    s.responseTimeoutS = 10;
+    s.totalTimeoutMs = 20000;
+    return s;
+}
+
+QJsonObject SmtpPeer::decode(const QString& file)
+{
+    QProcess p;
+    p.start(kPython, {QStringLiteral(SOR_SOURCE_DIR "/tests/support/mail-decode.py"), file});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        qWarning().noquote() << "mail-decode failed:" << p.readAllStandardError();
+        return QJsonObject();
+    }
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QJsonObject SmtpPeer::decodeBytes(const QByteArray& message)
+{
+    QTemporaryFile f;
+    if (!f.open())
+        return QJsonObject();
+    f.write(message);
+    f.flush();
+    return decode(f.fileName());
+}
+
+}  // namespace sortest
