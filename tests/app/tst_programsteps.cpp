@@ -3,6 +3,7 @@
 // another window of the program still on screen.
 
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 
@@ -10,6 +11,7 @@
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
 #include "game/uMain.h"
+#include "game/uStartGameBt.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
 #include "support/LoginRig.h"
@@ -44,10 +46,24 @@ private slots:
         int hooks = 0;
         sor::addProgramEndHook([&] { ++hooks; });
 
+        // A new player is offered a game as soon as the window opens: take it
+        // with Enter, as a player would, before closing the window.
+        bool promptTaken = false;
+        QTimer player;
+        connect(&player, &QTimer::timeout, [&] {
+            if (!promptTaken && frStartGameBt && frStartGameBt->isVisible()) {
+                promptTaken = true;
+                QTest::keyClick(frStartGameBt->Button1, Qt::Key_Return);
+            }
+        });
+        player.start(20);
+
         sor::ProgramSteps steps(*qApp);
         steps.createMainWindow();
         QVERIFY(frMain);
         QVERIFY(frMain->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(promptTaken && !frStartGameBt, 10000);
+        QTRY_COMPARE(frMain->lblQuestNum->text(), QString("Вопрос №1"));
 
         bool openAfterNo = false;
         QTimer::singleShot(100, [&] {
