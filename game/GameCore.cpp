@@ -702,46 +702,29 @@ void TGame::ShowGameResult(int reason)
 
 // ---- spoken commands ------------------------------------------------------------------
 
+namespace {
+// The Russian unit word that follows a number ending in `digit`: one form for
+// 1, another for 2 to 4, a third for 0 and 5 to 9; nothing for anything else.
+QString unitWord(int digit, const QString& one, const QString& few, const QString& many)
+{
+    if (digit == 1)
+        return one;
+    if (digit >= 2 && digit <= 4)
+        return few;
+    if (digit == 0 || (digit >= 5 && digit <= 9))
+        return many;
+    return QString();
+}
+}  // namespace
+
 QString TGame::SufMinToStrPadegh(int iMin)
 {
-    switch (iMin) {
-    case 1:
-        return QStringLiteral("минута ");
-    case 2:
-    case 3:
-    case 4:
-        return QStringLiteral("минуты ");
-    case 0:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-        return QStringLiteral("минут ");
-    default:
-        return QString();
-    }
+    return unitWord(iMin, QStringLiteral("минута "), QStringLiteral("минуты "), QStringLiteral("минут "));
 }
 
 QString TGame::SufSecToStrPadegh(int iSec)
 {
-    switch (iSec) {
-    case 1:
-        return QStringLiteral("секунда ");
-    case 2:
-    case 3:
-    case 4:
-        return QStringLiteral("секунды ");
-    case 0:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-        return QStringLiteral("секунд ");
-    default:
-        return QString();
-    }
+    return unitWord(iSec, QStringLiteral("секунда "), QStringLiteral("секунды "), QStringLiteral("секунд "));
 }
 
 void TGame::N2SpeechOnOffClick()
