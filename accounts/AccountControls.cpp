@@ -1,7 +1,11 @@
 #include "accounts/AccountControls.h"
 
+#include <QDialog>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "speech/LabeledEdit.h"
 
@@ -49,6 +53,45 @@ QLabel* accountHeading(const QString& text, int pixelSize, bool bold, QWidget* p
     navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
     label->setPalette(navy);
     return label;
+}
+
+void accountDialog(QDialog* dialog, const char* name, const QString& title)
+{
+    dialog->setObjectName(QLatin1String(name));
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    dialog->setFont(QFont(QStringLiteral("Tahoma"), 8));
+}
+
+QFrame* accountPanel(QWidget* parent)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    return panel;
+}
+
+TLabeledEdit* emailEdit(QWidget* parent)
+{
+    TLabeledEdit* e = accountEdit(QStringLiteral("E-mail"), "ledLogin", parent);
+    e->setToolTip(QStringLiteral("Введите адрес электронной почты"));
+    e->lineEdit()->setToolTip(e->toolTip());
+    return e;
+}
+
+void panelWithSaveCancel(QDialog* dialog, QFrame* panel, QPushButton*& btOK, QPushButton*& btCancel)
+{
+    btOK = accountButton(QStringLiteral("Сохранить"), "btOK", dialog);
+    btCancel = accountButton(QStringLiteral("Отмена"), "btCancel", dialog);
+    btOK->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+    auto* column = new QVBoxLayout(dialog);
+    column->addWidget(panel);
+    column->addLayout(buttons);
 }
 
 }  // namespace sor

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -17,17 +16,10 @@ TfrRestPass* frRestPass = nullptr;
 
 TfrRestPass::TfrRestPass(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frRestPass"));
-    setWindowTitle(QStringLiteral("Восстановление пароля"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    sor::accountDialog(this, "frRestPass", QStringLiteral("Восстановление пароля"));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    ledLogin = sor::accountEdit(QStringLiteral("E-mail"), "ledLogin", Panel1);
-    ledLogin->setToolTip(QStringLiteral("Введите адрес электронной почты"));
-    ledLogin->lineEdit()->setToolTip(ledLogin->toolTip());
+    Panel1 = sor::accountPanel(this);
+    ledLogin = sor::emailEdit(Panel1);
     btGetCodeRest = sor::accountButton(QStringLiteral("Получить код восстановления"), "btGetCodeRest", Panel1);
     ledCodeRestore = sor::accountEdit(QStringLiteral("Код восстановления"), "ledCodeRestore", Panel1);
     ledPass = sor::accountEdit(QStringLiteral("Новый пароль"), "ledPass", Panel1);
@@ -39,16 +31,7 @@ TfrRestPass::TfrRestPass(QWidget* parent) : QDialog(parent)
     fields->addWidget(ledCodeRestore);
     fields->addWidget(ledPass);
 
-    btOK = sor::accountButton(QStringLiteral("Сохранить"), "btOK", this);
-    btCancel = sor::accountButton(QStringLiteral("Отмена"), "btCancel", this);
-    btOK->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btOK);
-    buttons->addWidget(btCancel);
-    auto* column = new QVBoxLayout(this);
-    column->addWidget(Panel1);
-    column->addLayout(buttons);
+    sor::panelWithSaveCancel(this, Panel1, btOK, btCancel);
     setMinimumSize(387, 234);
 
     setTabOrder(ledLogin, btGetCodeRest);

@@ -1,7 +1,6 @@
 #include "accounts/unitRegist.h"
 
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,20 +15,13 @@ TfrmRegist* frmRegist = nullptr;
 
 TfrmRegist::TfrmRegist(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmRegist"));
-    setWindowTitle(QStringLiteral("Регистрация игрока"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    sor::accountDialog(this, "frmRegist", QStringLiteral("Регистрация игрока"));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::StyledPanel);
+    Panel1 = sor::accountPanel(this);
     Label1 = sor::accountHeading(QStringLiteral("Регистрация игрока"), 16, true, Panel1);
     ledName = sor::accountEdit(QStringLiteral("Имя"), "ledName", Panel1);
     ledSurname = sor::accountEdit(QStringLiteral("Фамилия"), "ledSurname", Panel1);
-    ledLogin = sor::accountEdit(QStringLiteral("E-mail"), "ledLogin", Panel1);
-    ledLogin->setToolTip(QStringLiteral("Введите адрес электронной почты"));
-    ledLogin->lineEdit()->setToolTip(ledLogin->toolTip());
+    ledLogin = sor::emailEdit(Panel1);
     ledPass = sor::accountEdit(QStringLiteral("Пароль"), "ledPass", Panel1);
     ledPass->setEchoMode(QLineEdit::Password);
     sor::alignLabels({ledName, ledSurname, ledLogin, ledPass});
@@ -38,16 +30,7 @@ TfrmRegist::TfrmRegist(QWidget* parent) : QDialog(parent)
     for (TLabeledEdit* e : {ledName, ledSurname, ledLogin, ledPass})
         fields->addWidget(e);
 
-    btOK = sor::accountButton(QStringLiteral("Сохранить"), "btOK", this);
-    btCancel = sor::accountButton(QStringLiteral("Отмена"), "btCancel", this);
-    btOK->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btOK);
-    buttons->addWidget(btCancel);
-    auto* column = new QVBoxLayout(this);
-    column->addWidget(Panel1);
-    column->addLayout(buttons);
+    sor::panelWithSaveCancel(this, Panel1, btOK, btCancel);
     setMinimumSize(331, 252);
 
     setTabOrder(ledName, ledSurname);
