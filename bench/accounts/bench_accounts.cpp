@@ -77,9 +77,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the mail peer did not start: %s\n", qPrintable(peer.error()));
         return 1;
     }
-    sortest::ClientParams p;
-    p.port = server.port();
-    p.database = QStringLiteral("tavrekdb2");
+    const sortest::ClientParams p = server.clientParams();
     sortest::MessageRecorder quiet;
     TDataModule1 dm(p);
     dm.UniConnection1.open();

@@ -81,9 +81,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the game server did not start\n");
         return 1;
     }
-    sortest::ClientParams p;
-    p.port = server.port();
-    p.database = QStringLiteral("tavrekdb2");
+    const sortest::ClientParams p = server.clientParams();
 
     sortest::MessageRecorder quiet;
     TDataModule1 dm(p);

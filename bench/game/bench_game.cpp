@@ -34,6 +34,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchKit.h"
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
 #include "game/GameCore.h"
@@ -46,39 +47,10 @@
 
 namespace {
 
-struct Figures
-{
-    std::vector<double> v;
-    void add(double x) { v.push_back(x); }
-    double pct(double p)
-    {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-    }
-};
-
-double ms(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-long statusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using benchkit::cpuSeconds;
+using benchkit::Figures;
+using benchkit::ms;
+using benchkit::residentKb;
 
 bool run(QSqlDatabase& db, const QString& sql)
 {
@@ -113,9 +85,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the game server did not start\n");
         return 1;
     }
-    sortest::ClientParams p;
-    p.port = server.port();
-    p.database = QStringLiteral("tavrekdb2");
+    const sortest::ClientParams p = server.clientParams();
 
     // The data: questions up to 10,000 in all, a hundred other players'
     // answers to each of them.
@@ -165,7 +135,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the demo player could not log in\n");
         return 1;
     }
-    const long rssLoggedIn = statusKb("VmRSS:");
+    const long rssLoggedIn = residentKb();
 
     // ---- one step beyond the hold, and the draw --------------------------------
     Figures step, draw;
@@ -320,7 +290,7 @@ int main(int argc, char** argv)
         loop.exec();
         const double cpu = cpuSeconds() - cpu0;
         const double seconds = ms(wall) / 1000;
-        rssWindow = statusKb("VmRSS:");
+        rssWindow = residentKb();
         std::printf("\ntour running idle in the main window for %.0f s (clock %s -> %s):\n", seconds,
                     qPrintable(ledBefore), qPrintable(w.ledCaption()));
         std::printf("  client CPU %.3f s = %.3f %% of a core (target under 0.5 %%)\n", cpu, 100.0 * cpu / seconds);

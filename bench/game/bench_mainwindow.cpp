@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchKit.h"
 #include "data/DataModulUnit.h"
 #include "game/uMain.h"
 #include "support/LoginRig.h"
@@ -27,32 +28,9 @@
 
 namespace {
 
-double ms(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-struct Figures
-{
-    std::vector<double> v;
-    void add(double x) { v.push_back(x); }
-    double pct(double p)
-    {
-        std::sort(v.begin(), v.end());
-        return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-    }
-};
-
-long residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
+using benchkit::Figures;
+using benchkit::ms;
+using benchkit::residentKb;
 
 }  // namespace
 
@@ -67,9 +45,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the game server did not start\n");
         return 1;
     }
-    sortest::ClientParams p;
-    p.port = server.port();
-    p.database = QStringLiteral("tavrekdb2");
+    const sortest::ClientParams p = server.clientParams();
 
     sortest::MessageRecorder quiet;
     sortest::SpeechRig rig;

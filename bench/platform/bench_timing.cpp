@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+#include "BenchKit.h"
 #include "app/MMTimer.h"
 #include "platform/Hold.h"
 
@@ -26,12 +26,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using benchkit::cpuSeconds;
 
 void printLateness(const char* what, std::vector<double> ms)
 {

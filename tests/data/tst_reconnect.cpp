@@ -84,6 +84,18 @@ class TestReconnect : public QObject
         return dm;
     }
 
+    // Counts the refused connections (the silent retries) in `refused`; the
+    // module's own report still runs.
+    static void countRefused(TDataModule1& dm, int& refused)
+    {
+        const auto report = dm.UniConnection1.error;
+        dm.UniConnection1.error = [&refused, report](const sor::EDbError& e, bool& fail) {
+            if (e.number() == sor::erCannotConnect)
+                ++refused;
+            report(e, fail);
+        };
+    }
+
     // The reconnect window is up, in front, and the rest of the program waits.
     void expectReconnectWindow(TDataModule1& dm)
     {
@@ -271,18 +283,11 @@ private slots:
         QVERIFY(tmp.isValid());
         sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
         QVERIFY(server.start());
-        sortest::ClientParams p;
-        p.port = server.port();
-        p.database = QStringLiteral("tavrekdb2");
+        const sortest::ClientParams p = server.clientParams();
         auto dm = connectedModule(p);
 
         int refused = 0;
-        const auto report = dm->UniConnection1.error;
-        dm->UniConnection1.error = [&](const sor::EDbError& e, bool& fail) {
-            if (e.number() == sor::erCannotConnect)
-                ++refused;
-            report(e, fail);
-        };
+        countRefused(*dm, refused);
 
         openAccountLookup(*dm);
         const qint64 id = connectionId(*dm);
@@ -327,17 +332,10 @@ private slots:
         QVERIFY(tmp.isValid());
         sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
         QVERIFY(server.start());
-        sortest::ClientParams p;
-        p.port = server.port();
-        p.database = QStringLiteral("tavrekdb2");
+        const sortest::ClientParams p = server.clientParams();
         auto dm = connectedModule(p);
         int refused = 0;
-        const auto report = dm->UniConnection1.error;
-        dm->UniConnection1.error = [&](const sor::EDbError& e, bool& fail) {
-            if (e.number() == sor::erCannotConnect)
-                ++refused;
-            report(e, fail);
-        };
+        countRefused(*dm, refused);
 
         const qint64 id = connectionId(*dm);
         TDbQuery& q = dm->QueryQuery;

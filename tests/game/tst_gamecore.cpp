@@ -3,7 +3,6 @@
 // the test game server, with the windowless view.
 
 #include <QScopeGuard>
-#include <QSqlQuery>
 #include <QTest>
 
 #include <functional>
@@ -16,6 +15,7 @@
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
 #include "support/DbFaults.h"
+#include "support/GameRows.h"
 #include "support/GameViewRig.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"
@@ -27,23 +27,21 @@ namespace {
 
 const QString kDb = QStringLiteral("t_gamecore");
 
-QVariant peek(const QString& sql)
+// The logged-in player's rows on the server, read and set behind the client's back.
+sortest::GameRows rows()
 {
-    QSqlQuery q(TestServer::admin(kDb, QStringLiteral("peek")));
-    if (!q.exec(sql) || !q.next())
-        return QVariant();
-    return q.value(0);
+    return sortest::GameRows(kDb, CurrentUserID);
 }
 
 int storedStatus()
 {
-    return peek(QStringLiteral("SELECT GameStatus FROM Sor_users WHERE UserID=%1").arg(CurrentUserID)).toInt();
+    return rows().status();
 }
 
 void setStoredStatus(int v)
 {
-    QVERIFY(TestServer::adminExec(
-        kDb, QStringLiteral("UPDATE Sor_users SET GameStatus=%1 WHERE UserID=%2").arg(v).arg(CurrentUserID)));
+    rows().setStatus(v);
+    QCOMPARE(rows().status(), v);
 }
 
 // Counts what this client sends to the server, through a query object of its

@@ -6,12 +6,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QTest>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 #include <memory>
 
 #include "app/SessionContext.h"
@@ -24,71 +20,14 @@
 #include "support/MessageRecorder.h"
 #include "support/SpeechRig.h"
 #include "support/TestServer.h"
+#include "support/XInput.h"
 
+using sortest::onX;
 using sortest::TestServer;
 
 namespace {
 
 const QString kDb = QStringLiteral("t_mainhotkeys");
-
-bool onX()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
-// Types with xdotool; each argument is one key (e.g. "1", "ctrl+space").
-void type(const QStringList& keys)
-{
-    QProcess xdotool;
-    xdotool.start("xdotool", QStringList{"key", "--delay", "20"} + keys);
-    QVERIFY2(xdotool.waitForFinished(10000), "xdotool hangs");
-    QCOMPARE(xdotool.exitCode(), 0);
-}
-
-// Another X client with a window of its own that has the keyboard focus.
-class OtherProgram
-{
-public:
-    OtherProgram()
-    {
-        conn_ = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(conn_))
-            return;
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
-        window_ = xcb_generate_id(conn_);
-        const quint32 events = XCB_EVENT_MASK_KEY_PRESS;
-        xcb_create_window(conn_, XCB_COPY_FROM_PARENT, window_, screen->root, 900, 0, 200, 100, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &events);
-        xcb_map_window(conn_, window_);
-        xcb_set_input_focus(conn_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
-        std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
-    }
-    ~OtherProgram() { xcb_disconnect(conn_); }
-
-    bool hasFocus()
-    {
-        auto* reply = xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr);
-        const bool focused = reply && reply->focus == window_;
-        std::free(reply);
-        return focused;
-    }
-
-    // Key presses this program has received.
-    int keyPresses()
-    {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
-            if ((e->response_type & 0x7f) == XCB_KEY_PRESS)
-                ++presses_;
-            std::free(e);
-        }
-        return presses_;
-    }
-
-private:
-    xcb_connection_t* conn_ = nullptr;
-    xcb_window_t window_ = 0;
-    int presses_ = 0;
-};
 
 // Another window of the program, which notes the keys it gets. (Not a text
 // edit: without X an edit keeps typed digits from the program's shortcuts.)
@@ -136,7 +75,7 @@ class TestMainHotKeys : public QObject
     void press(const QStringList& keys)
     {
         if (onX()) {
-            type(keys);
+            sortest::typeKeys(keys);
             return;
         }
         // Without X the keys are shortcuts of the program: typed into its other window.
@@ -225,12 +164,14 @@ private slots:
     {
         if (!onX())
             QSKIP("another program's focus needs an X server");
-        OtherProgram x;
+        sortest::OtherXClient x;
+        QVERIFY(x.ok());
+        x.focusOwnWindow(900);
         QTRY_VERIFY_WITH_TIMEOUT(x.hasFocus(), 5000);
         press({"3", "1"});
         QTRY_COMPARE_WITH_TIMEOUT(game->steps, QStringList({"Гамма", "Альфа"}), 10000);
         QTest::qWait(100);
-        QCOMPARE(x.keyPresses(), 0);
+        QVERIFY(x.keyPresses().isEmpty());
     }
 
     void ctrlSpaceStopsTheSpeech()

@@ -10,7 +10,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -33,6 +32,7 @@
 #include "speech/SpeechSettings.h"
 #include "speech/uMyMessageDlg.h"
 #include "speech/unitSpeechSet.h"
+#include "support/GameRows.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"
 #include "support/SpeechRig.h"
@@ -45,23 +45,21 @@ namespace {
 
 const QString kDb = QStringLiteral("t_mainwindow");
 
-QVariant peek(const QString& sql)
+// The logged-in player's rows on the server, read and set behind the client's back.
+sortest::GameRows rows()
 {
-    QSqlQuery q(TestServer::admin(kDb, QStringLiteral("peek")));
-    if (!q.exec(sql) || !q.next())
-        return QVariant();
-    return q.value(0);
+    return sortest::GameRows(kDb, CurrentUserID);
 }
 
 int storedStatus()
 {
-    return peek(QStringLiteral("SELECT GameStatus FROM Sor_users WHERE UserID=%1").arg(CurrentUserID)).toInt();
+    return rows().status();
 }
 
 void setStoredStatus(int v)
 {
-    QVERIFY(TestServer::adminExec(
-        kDb, QStringLiteral("UPDATE Sor_users SET GameStatus=%1 WHERE UserID=%2").arg(v).arg(CurrentUserID)));
+    rows().setStatus(v);
+    QCOMPARE(rows().status(), v);
 }
 
 // A game in the middle of a tour with a question on screen (with the stored

@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QProcess>
 #include <QShortcut>
 #include <QTest>
 #include <QVBoxLayout>
@@ -17,6 +16,10 @@
 #include <thread>
 
 #include "platform/FlushKeyboard.h"
+#include "support/XInput.h"
+
+using sortest::onX;
+using sortest::xdotool;
 
 namespace {
 
@@ -35,19 +38,6 @@ void postKey(QWidget* to, Qt::Key key, const QString& text)
 {
     QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
     QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
-}
-
-bool onX()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
-void xdotool(const QStringList& args)
-{
-    QProcess p;
-    p.start("xdotool", args);
-    QVERIFY2(p.waitForFinished(10000), "xdotool hangs");
-    QCOMPARE(p.exitCode(), 0);
 }
 
 }  // namespace

@@ -5,124 +5,24 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 #include <memory>
 
 #include "platform/GlobalHotKeys.h"
+#include "support/XInput.h"
 
 using sor::GlobalHotKeys;
+using sortest::onX;
+using sortest::OtherXClient;
+using sortest::typeKeys;
 
 namespace {
 
 const QList<int> kAllIds = {1025, 1026, 1027, 1028, 1034};
-
-bool onX()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
-// Types with xdotool; each argument is one key (e.g. "1", "ctrl+space").
-void type(const QStringList& keys)
-{
-    QProcess xdotool;
-    xdotool.start("xdotool", QStringList{"key", "--delay", "20"} + keys);
-    QVERIFY2(xdotool.waitForFinished(10000), "xdotool hangs");
-    QCOMPARE(xdotool.exitCode(), 0);
-}
-
-// Another X client: its own connection to the server, with a window of its own.
-class OtherClient
-{
-public:
-    OtherClient()
-    {
-        conn_ = xcb_connect(nullptr, nullptr);
-        screen_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
-    }
-    ~OtherClient() { xcb_disconnect(conn_); }
-
-    bool ok() const { return conn_ && !xcb_connection_has_error(conn_); }
-
-    xcb_keycode_t keycodeOf(xcb_keysym_t keysym)
-    {
-        const xcb_setup_t* setup = xcb_get_setup(conn_);
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        auto* map = xcb_get_keyboard_mapping_reply(
-            conn_, xcb_get_keyboard_mapping(conn_, setup->min_keycode, count), nullptr);
-        xcb_keycode_t found = 0;
-        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
-        for (int i = 0; i < count && !found; ++i)
-            if (syms[i * map->keysyms_per_keycode] == keysym)
-                found = xcb_keycode_t(setup->min_keycode + i);
-        std::free(map);
-        return found;
-    }
-
-    // Holds a key (without modifiers) before the game can.
-    bool grab(xcb_keycode_t code)
-    {
-        auto* error = xcb_request_check(
-            conn_, xcb_grab_key_checked(conn_, 1, screen_->root, 0, code, XCB_GRAB_MODE_ASYNC,
-                                        XCB_GRAB_MODE_ASYNC));
-        std::free(error);
-        return !error;
-    }
-
-    // A window of this client that takes the keyboard focus.
-    void focusOwnWindow()
-    {
-        window_ = xcb_generate_id(conn_);
-        const quint32 events = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
-        xcb_create_window(conn_, XCB_COPY_FROM_PARENT, window_, screen_->root, 0, 0, 200, 100, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_EVENT_MASK, &events);
-        xcb_map_window(conn_, window_);
-        xcb_set_input_focus(conn_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
-        std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
-    }
-
-    xcb_window_t focus()
-    {
-        auto* reply = xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr);
-        const xcb_window_t w = reply ? reply->focus : 0;
-        std::free(reply);
-        return w;
-    }
-    xcb_window_t window() const { return window_; }
-
-    // The key presses this client has received so far, by keycode.
-    const QList<int>& keyPresses()
-    {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
-            if ((e->response_type & 0x7f) == XCB_KEY_PRESS)
-                presses_ << reinterpret_cast<xcb_key_press_event_t*>(e)->detail;
-            std::free(e);
-        }
-        return presses_;
-    }
-
-    // The modifier state of the keyboard (lock keys included).
-    quint16 modifierState()
-    {
-        auto* reply = xcb_query_pointer_reply(conn_, xcb_query_pointer(conn_, screen_->root), nullptr);
-        const quint16 mask = reply ? reply->mask : 0;
-        std::free(reply);
-        return mask & 0xff;
-    }
-
-private:
-    xcb_connection_t* conn_ = nullptr;
-    xcb_screen_t* screen_ = nullptr;
-    xcb_window_t window_ = 0;
-    QList<int> presses_;
-};
 
 }  // namespace
 
@@ -210,19 +110,19 @@ private slots:
         for (int id : kAllIds)
             QVERIFY(keys->isRegistered(id));
 
-        OtherClient x;
+        OtherXClient x;
         QVERIFY(x.ok());
         const quint16 before = x.modifierState();
         if (!locks.isEmpty())
-            type(locks);
+            typeKeys(locks);
         const auto locksOff = qScopeGuard([&] {
             if (!locks.isEmpty())
-                type(locks);
+                typeKeys(locks);
         });
         if (!locks.isEmpty())
             QVERIFY2(x.modifierState() != before, "the lock keys did not change the state");
 
-        type({"1", "2", "3", "4", "ctrl+space"});
+        typeKeys({"1", "2", "3", "4", "ctrl+space"});
         QTRY_COMPARE_WITH_TIMEOUT(got, kAllIds, 10000);
         QTest::qWait(100);
         QCOMPARE(other->text(), QString());
@@ -233,12 +133,12 @@ private slots:
     {
         NEED_X();
         keys->registerAll();
-        OtherClient x;
+        OtherXClient x;
         QVERIFY(x.ok());
         x.focusOwnWindow();
         QTRY_COMPARE_WITH_TIMEOUT(x.focus(), x.window(), 5000);
 
-        type({"4", "ctrl+space", "2"});
+        typeKeys({"4", "ctrl+space", "2"});
         QTRY_COMPARE_WITH_TIMEOUT(got, (QList<int>{1028, 1034, 1026}), 10000);
         // The program with the focus saw none of them (only the Ctrl key itself).
         QTest::qWait(100);
@@ -251,7 +151,7 @@ private slots:
     void x11KeyHeldByAnotherProgramIsSkipped()
     {
         NEED_X();
-        OtherClient holder;
+        OtherXClient holder;
         QVERIFY(holder.ok());
         const xcb_keycode_t three = holder.keycodeOf(0x33);
         QVERIFY(three != 0);
@@ -265,14 +165,14 @@ private slots:
         for (int id : {1025, 1026, 1028, 1034})
             QVERIFY(keys->isRegistered(id));
 
-        type({"3", "1", "ctrl+space"});
+        typeKeys({"3", "1", "ctrl+space"});
         QTRY_COMPARE_WITH_TIMEOUT(got, (QList<int>{1025, 1034}), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(holder.keyPresses().contains(three), 5000);
 
         // Not even with NumLock on: the key was left out as a whole.
-        type({"Num_Lock"});
-        const auto numLockOff = qScopeGuard([] { type({"Num_Lock"}); });
-        type({"3", "2"});
+        typeKeys({"Num_Lock"});
+        const auto numLockOff = qScopeGuard([] { typeKeys({"Num_Lock"}); });
+        typeKeys({"3", "2"});
         QTRY_COMPARE_WITH_TIMEOUT(got, (QList<int>{1025, 1034, 1026}), 10000);
     }
 
@@ -280,13 +180,13 @@ private slots:
     {
         NEED_X();
         keys->registerAll();
-        type({"1"});
+        typeKeys({"1"});
         QTRY_COMPARE_WITH_TIMEOUT(got, QList<int>{1025}, 10000);
 
         keys->unregisterAll();
         QCOMPARE(keys->backend(), GlobalHotKeys::Backend::None);
         QVERIFY(!keys->isRegistered(1025));
-        type({"1", "2"});
+        typeKeys({"1", "2"});
         // The keys now go where the focus is, like any other key.
         QTRY_COMPARE_WITH_TIMEOUT(other->text(), QString("12"), 10000);
         QCOMPARE(got, QList<int>{1025});
@@ -299,7 +199,7 @@ private slots:
         keys->registerAll();
         mainWindow.reset();
         keys = nullptr;
-        type({"3"});
+        typeKeys({"3"});
         QTRY_COMPARE_WITH_TIMEOUT(other->text(), QString("3"), 10000);
         QVERIFY(got.isEmpty());
     }

@@ -11,23 +11,19 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProcess>
 #include <QTest>
 
 #include <memory>
 
 #include "speech/RyMenus.h"
 #include "support/SpeechRig.h"
+#include "support/XInput.h"
 
 using sor::TColor;
 using sor::TRyMenu;
+using sortest::onX;
 
 namespace {
-
-bool onX()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
 
 // A palette like the classic desktop's, so that colours can be checked by value.
 QPalette knownPalette()
@@ -122,10 +118,7 @@ class TestRyMenus : public QObject
     void press(const char* xName, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         if (onX()) {
-            QProcess xdotool;
-            xdotool.start("xdotool", {"key", QString::fromLatin1(xName)});
-            QVERIFY2(xdotool.waitForFinished(10000), "xdotool hangs");
-            QCOMPARE(xdotool.exitCode(), 0);
+            sortest::xdotool({"key", QString::fromLatin1(xName)});
         } else {
             QWidget* target = QApplication::activePopupWidget();
             if (!target)

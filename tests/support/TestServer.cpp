@@ -134,4 +134,12 @@ int PrivateServer::port() const
     return readPort(dir_);
 }
 
+ClientParams PrivateServer::clientParams() const
+{
+    ClientParams p;
+    p.port = port();
+    p.database = QStringLiteral("tavrekdb2");
+    return p;
+}
+
 }  // namespace sortest

@@ -45,6 +45,8 @@ public:
     bool stop();
     int port() const;
     QString dir() const { return dir_; }
+    // How the client reaches this server's game database.
+    ClientParams clientParams() const;
 
 private:
     QString dir_;
