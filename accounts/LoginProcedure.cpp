@@ -6,6 +6,7 @@
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
 #include "data/PasswordHash.h"
+#include "data/ServerClock.h"
 #include "data/VersionCheck.h"
 #include "speech/MessageDlg.h"
 
@@ -34,21 +35,6 @@ bool isLetter(char16_t c)
 bool isDigit(char16_t c)
 {
     return c >= '0' && c <= '9';
-}
-
-void setLines(TDbQuery& q, std::initializer_list<const char*> lines)
-{
-    q.close();
-    q.clearSql();
-    for (const char* line : lines)
-        q.addLine(QString::fromUtf8(line));
-}
-
-// Server times come back labelled with the client's zone; read as they are, so
-// that a daylight-saving change on the client does not bend their difference.
-QDateTime asWallClock(const QDateTime& t)
-{
-    return QDateTime(t.date(), t.time(), Qt::UTC);
 }
 
 }  // namespace
@@ -149,9 +135,7 @@ int loginResultFor(const QDateTime& lastLogin, const QDateTime& serverNow)
 {
     if (!lastLogin.isValid() || !serverNow.isValid())
         return lrLoggedIn;
-    const qint64 ms = asWallClock(lastLogin).msecsTo(asWallClock(serverNow));
-    const qint64 seconds = (ms < 0 ? -ms : ms) / 1000;
-    return seconds < 15 ? lrRecentlyLogged : lrLoggedIn;
+    return serverSecondsApart(lastLogin, serverNow) < 15 ? lrRecentlyLogged : lrLoggedIn;
 }
 
 QString newSessionGuid()
@@ -162,7 +146,7 @@ QString newSessionGuid()
 int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass)
 {
     TDbQuery& account = dm.LoginQuery;
-    setLines(account, {"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
+    account.setSql({"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
     account.bindString(QStringLiteral("lgn"), login.toLower());
     account.bindString(QStringLiteral("pss"), pass);
     account.open();
@@ -184,19 +168,19 @@ int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass)
     SessionGUID = newSessionGuid();
 
     TDbQuery& work = dm.QueryQuery;
-    setLines(work, {"INSERT INTO Sor_users (UserID, dt, `Session`)", "VALUES (:UserID, NOW(), :Session)",
-                    "ON DUPLICATE KEY UPDATE dt=NOW(),`Session`=:Session  "});
+    work.setSql({"INSERT INTO Sor_users (UserID, dt, `Session`)", "VALUES (:UserID, NOW(), :Session)",
+                 "ON DUPLICATE KEY UPDATE dt=NOW(),`Session`=:Session  "});
     work.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
     work.bindString(QStringLiteral("Session"), SessionGUID);
     dm.UniConnection1.execInTransaction(work);
 
-    setLines(work, {"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
+    work.setSql({"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
     work.bindLargeInt(QStringLiteral("id"), CurrentUserID);
     dm.UniConnection1.execInTransaction(work);
 
     // Left open: the single-session check reopens it as it stands.
     TDbQuery& session = dm.QVerGUID;
-    setLines(session, {"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
+    session.setSql({"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
     session.bindString(QStringLiteral("Session"), SessionGUID);
     session.open();
 

@@ -69,11 +69,9 @@ CodeRequest requestRestoreCode(TDataModule1& dm, MailSender& sender, QObject* ow
     }
 
     TDbQuery& q = dm.QueryQuery;
-    q.close();
-    q.clearSql();
-    q.addLine(QStringLiteral("UPDATE users "));
-    q.addLine(QStringLiteral("SET CodeRest= :CodeRest"));
-    q.addLine(QStringLiteral("WHERE loginEmail = :loginEmail "));
+    q.setSql({QStringLiteral("UPDATE users "),
+              QStringLiteral("SET CodeRest= :CodeRest"),
+              QStringLiteral("WHERE loginEmail = :loginEmail ")});
     q.bindString(QStringLiteral("CodeRest"), code);
     q.bindString(QStringLiteral("loginEmail"), address);
     if (changedRows(dm, q) >= 1) {
@@ -111,12 +109,10 @@ PasswordSave saveNewPassword(TDataModule1& dm, QObject* owner, const QString& em
     }
 
     TDbQuery& q = dm.QueryQuery;
-    q.close();
-    q.clearSql();
-    q.addLine(QStringLiteral("UPDATE users "));
-    q.addLine(QStringLiteral("SET password= :password,"));
-    q.addLine(QStringLiteral("CodeRest= :del"));
-    q.addLine(QStringLiteral("WHERE (loginEmail = :loginEmail) AND (CodeRest= :CodeRest)"));
+    q.setSql({QStringLiteral("UPDATE users "),
+              QStringLiteral("SET password= :password,"),
+              QStringLiteral("CodeRest= :del"),
+              QStringLiteral("WHERE (loginEmail = :loginEmail) AND (CodeRest= :CodeRest)")});
     q.bindString(QStringLiteral("CodeRest"), trimmedText(code));
     q.bindString(QStringLiteral("loginEmail"), address);
     q.bindString(QStringLiteral("password"), md5(trimmedText(newPassword)));

@@ -25,12 +25,10 @@ bool saveRegistration(TDataModule1& dm, QObject* owner, const QString& name, con
         return false;
     }
     TDbQuery& q = dm.QueryQuery;
-    q.close();
-    q.clearSql();
     // The error report knows this statement by its first words ("INSERT INTO users ").
-    q.addLine(QStringLiteral("INSERT INTO users (loginEmail, "));
-    q.addLine(QStringLiteral("password, name, surname)"));
-    q.addLine(QStringLiteral("VALUES (:Login, :Password, :Name, :Surname)"));
+    q.setSql({QStringLiteral("INSERT INTO users (loginEmail, "),
+              QStringLiteral("password, name, surname)"),
+              QStringLiteral("VALUES (:Login, :Password, :Name, :Surname)")});
     q.bindString(QStringLiteral("Login"), lowerCasedEmail(email));
     q.bindString(QStringLiteral("Password"), dm.md5(password));
     q.bindString(QStringLiteral("Name"), trimmedText(name));

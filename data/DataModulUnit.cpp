@@ -85,10 +85,8 @@ bool TDataModule1::PrepareConnection()
 
 bool TDataModule1::VerifVerApp()
 {
-    QueryQuery.close();
-    QueryQuery.clearSql();
-    QueryQuery.addLine(QStringLiteral("SELECT VerSorventa"));
-    QueryQuery.addLine(QStringLiteral("FROM  Version "));
+    QueryQuery.setSql({QStringLiteral("SELECT VerSorventa"),
+                       QStringLiteral("FROM  Version ")});
     QueryQuery.open();
 
     const TiaVer program = AppVerToIAVer(appVersion());

@@ -136,6 +136,10 @@ void TDbConnection::rollback() noexcept
 
 bool TDbConnection::runTransaction(const std::function<void()>& work)
 {
+    // Refused before anything is touched: the rollback below would undo the
+    // transaction under way, whose work would then go on stored piecemeal.
+    if (inTransaction_)
+        throw std::logic_error("a transaction is already running on the game connection");
     try {
         startTransaction();
         work();

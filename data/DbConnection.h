@@ -75,6 +75,8 @@ public:
     void rollback() noexcept;
 
     // Start, work, commit. On any error (std::exception) roll back and return false.
+    // Called while a transaction runs, it throws std::logic_error and leaves that
+    // transaction alone (its own runTransaction then rolls it back as a whole).
     bool runTransaction(const std::function<void()>& work);
     // Prepares q outside the transaction, then start, execute q, afterExecute
     // (for example read q.rowsAffected()), commit. False after a rollback.

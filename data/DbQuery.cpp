@@ -105,6 +105,13 @@ void TDbQuery::addLine(const QString& line)
     holders_ = statementParamNames(sqlText());
 }
 
+void TDbQuery::setSql(const QStringList& lines)
+{
+    clearSql();
+    lines_ = lines;
+    holders_ = statementParamNames(sqlText());
+}
+
 QString TDbQuery::sqlText() const
 {
     return lines_.join(QLatin1Char('\n'));

@@ -53,6 +53,8 @@ public:
     // The statement.
     void clearSql();
     void addLine(const QString& line);
+    // A new statement in one go: the old one forgotten, these lines added.
+    void setSql(const QStringList& lines);
     const QStringList& sqlLines() const { return lines_; }
     QString sqlText() const;
     QStringList paramNames() const;  // as written in the statement, without the colon

@@ -4,11 +4,11 @@
 #include <QPointer>
 
 #include <exception>
-#include <initializer_list>
 
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
 #include "data/DbErrors.h"
+#include "data/ServerClock.h"
 #include "game/GameRandom.h"
 #include "platform/Hold.h"
 #include "platform/PlainMessage.h"
@@ -41,26 +41,6 @@ QString tourStartField(int tour)
 QString tourEndField(int tour)
 {
     return tourStartField(tour) + QStringLiteral("_end");
-}
-
-// Whole seconds between two readings of the server's clock, either way round.
-// They are compared as they read: the values are the server's wall clock, and a
-// change of this machine's zone rules in between must not count.
-qint64 wholeSecondsBetween(const QDateTime& a, const QDateTime& b)
-{
-    if (!a.isValid() || !b.isValid())
-        return 0;
-    const QDateTime ua(a.date(), a.time(), Qt::UTC);
-    const QDateTime ub(b.date(), b.time(), Qt::UTC);
-    return qAbs(ua.secsTo(ub));
-}
-
-void setLines(TDbQuery& q, std::initializer_list<QString> lines)
-{
-    q.close();
-    q.clearSql();
-    for (const QString& line : lines)
-        q.addLine(line);
 }
 
 }  // namespace
@@ -138,11 +118,9 @@ void TGame::AssignTableNames()
 void TGame::OpenStatusRow()
 {
     TDbQuery& q = dataModule().LoginQuery;
-    q.close();
-    q.clearSql();
-    q.addLine(QStringLiteral("SELECT * "));
-    q.addLine(QStringLiteral("FROM Sor_users"));
-    q.addLine(QStringLiteral("WHERE UserID=:UserID"));
+    q.setSql({QStringLiteral("SELECT * "),
+              QStringLiteral("FROM Sor_users"),
+              QStringLiteral("WHERE UserID=:UserID")});
     q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
     q.open();
 }
@@ -166,11 +144,9 @@ void TGame::SetPoleStatus(int v)
         return;
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
-    q.close();
-    q.clearSql();
-    q.addLine(QStringLiteral("UPDATE  Sor_users "));
-    q.addLine(QStringLiteral("SET ") + sStatusField + QStringLiteral("= :stat "));
-    q.addLine(QStringLiteral("WHERE UserID=:UserID"));
+    q.setSql({QStringLiteral("UPDATE  Sor_users "),
+              QStringLiteral("SET ") + sStatusField + QStringLiteral("= :stat "),
+              QStringLiteral("WHERE UserID=:UserID")});
     q.bindInteger(QStringLiteral("stat"), v);
     q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
     // Rolled back on failure; the game goes on with the state held in memory.
@@ -331,7 +307,7 @@ void TGame::SetTurCurent(int n)
 
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
-    setLines(q, {QStringLiteral("SELECT *, NOW() AS dts FROM Sor_setttings")});
+    q.setSql({QStringLiteral("SELECT *, NOW() AS dts FROM Sor_setttings")});
     q.open();
     const int d = q.asInteger(QStringLiteral("level") + QString::number(n));
     LoginServerTime = q.asDateTime(QStringLiteral("dts"));
@@ -342,13 +318,13 @@ void TGame::SetTurCurent(int n)
         SetiLedTimer(0);
     } else if (start.isValid()) {
         // The clock ran on the server while nobody looked.
-        const qint64 e = wholeSecondsBetween(LoginServerTime, start);
+        const qint64 e = serverSecondsApart(LoginServerTime, start);
         SetiLedTimer(int(qMax<qint64>(0, qint64(d) - e)));
     } else {
         SetiLedTimer(d);
-        setLines(q, {QStringLiteral("UPDATE  Sor_users "),
-                     QStringLiteral("SET ") + sTurStartField + QStringLiteral("= NOW() "),
-                     QStringLiteral("WHERE UserID=:UserID")});
+        q.setSql({QStringLiteral("UPDATE  Sor_users "),
+                  QStringLiteral("SET ") + sTurStartField + QStringLiteral("= NOW() "),
+                  QStringLiteral("WHERE UserID=:UserID")});
         q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
         dm.UniConnection1.execInTransaction(q);  // rolled back on failure, nothing more
     }
@@ -391,9 +367,9 @@ void TGame::CloseTur(int tur)
         return;  // stamped once only
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
-    setLines(q, {QStringLiteral("UPDATE  Sor_users "),
-                 QStringLiteral("SET ") + sTurEndField + QStringLiteral("= NOW() "),
-                 QStringLiteral("WHERE UserID=:UserID")});
+    q.setSql({QStringLiteral("UPDATE  Sor_users "),
+              QStringLiteral("SET ") + sTurEndField + QStringLiteral("= NOW() "),
+              QStringLiteral("WHERE UserID=:UserID")});
     q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
     dm.LoginQuery.close();
     dm.UniConnection1.execInTransaction(q);
@@ -411,10 +387,10 @@ int TGame::CountTurAnswers(int tour)
     TDbQuery& q = dataModule().QueryQuery;
     const QString& g = sGamesTable;
     const QString& qs = sQuestionsTable;
-    setLines(q, {QStringLiteral("SELECT ") + g + QStringLiteral(".* FROM ") + g + QStringLiteral(" INNER JOIN ") + qs +
-                 QStringLiteral(" ON ") + g + QStringLiteral(".QuestID=") + qs + QStringLiteral(".Id WHERE (") + g +
-                 QStringLiteral(".QTur=") + QString::number(tour) + QStringLiteral(")AND(") + g +
-                 QStringLiteral(".SorUserID=:SorUserID)")});
+    q.setSql({QStringLiteral("SELECT ") + g + QStringLiteral(".* FROM ") + g + QStringLiteral(" INNER JOIN ") + qs +
+              QStringLiteral(" ON ") + g + QStringLiteral(".QuestID=") + qs + QStringLiteral(".Id WHERE (") + g +
+              QStringLiteral(".QTur=") + QString::number(tour) + QStringLiteral(")AND(") + g +
+              QStringLiteral(".SorUserID=:SorUserID)")});
     q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
     q.open();
     return q.recordCount();
@@ -427,10 +403,10 @@ void TGame::LoadQuestion(int level)
     const QString& qs = sQuestionsTable;
     // The questions of the level that this player has not answered in this game,
     // each once, however many other players have answered it.
-    setLines(q, {QStringLiteral("SELECT ") + qs + QStringLiteral(".* FROM ") + qs +
-                 QStringLiteral(" WHERE (NOT EXISTS (SELECT 1 FROM ") + g + QStringLiteral(" WHERE (") + g +
-                 QStringLiteral(".QuestID = ") + qs + QStringLiteral(".Id) AND (") + g +
-                 QStringLiteral(".SorUserID=:SorUserID))) AND qlevel=:lvl")});
+    q.setSql({QStringLiteral("SELECT ") + qs + QStringLiteral(".* FROM ") + qs +
+              QStringLiteral(" WHERE (NOT EXISTS (SELECT 1 FROM ") + g + QStringLiteral(" WHERE (") + g +
+              QStringLiteral(".QuestID = ") + qs + QStringLiteral(".Id) AND (") + g +
+              QStringLiteral(".SorUserID=:SorUserID))) AND qlevel=:lvl")});
     q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
     q.bindInteger(QStringLiteral("lvl"), level);
     q.open();
@@ -465,8 +441,8 @@ bool TGame::SaveAnswer(const QString& text)
 
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
-    setLines(q, {QStringLiteral("INSERT INTO ") + sGamesTable, QStringLiteral(" (QuestID, QVar, QTur, SorUserID)"),
-                 QStringLiteral("VALUES (:QuestID, :QVar, :QTur, :SorUserID)")});
+    q.setSql({QStringLiteral("INSERT INTO ") + sGamesTable, QStringLiteral(" (QuestID, QVar, QTur, SorUserID)"),
+              QStringLiteral("VALUES (:QuestID, :QVar, :QTur, :SorUserID)")});
     q.bindInteger(QStringLiteral("QuestID"), CurQuestion.iID);
     q.bindInteger(QStringLiteral("QVar"), qvar);
     q.bindInteger(QStringLiteral("QTur"), FTur);
@@ -494,17 +470,17 @@ void TGame::ResetGame()
     const QString zero = QStringLiteral("= '0000-00-00 00:00:00'");
     // Rolled back on failure; the game starts all the same.
     dm.UniConnection1.runTransaction([&] {
-        setLines(q, {QStringLiteral("UPDATE  Sor_users "),
-                     QStringLiteral("SET ") + tourStartField(1) + zero + QStringLiteral(", "),
-                     tourStartField(2) + zero + QStringLiteral(", "),
-                     tourStartField(3) + zero + QStringLiteral(", "),
-                     tourEndField(1) + zero + QStringLiteral(", "),
-                     tourEndField(2) + zero + QStringLiteral(", "),
-                     tourEndField(3) + zero,
-                     QStringLiteral("WHERE UserID=:UserID")});
+        q.setSql({QStringLiteral("UPDATE  Sor_users "),
+                  QStringLiteral("SET ") + tourStartField(1) + zero + QStringLiteral(", "),
+                  tourStartField(2) + zero + QStringLiteral(", "),
+                  tourStartField(3) + zero + QStringLiteral(", "),
+                  tourEndField(1) + zero + QStringLiteral(", "),
+                  tourEndField(2) + zero + QStringLiteral(", "),
+                  tourEndField(3) + zero,
+                  QStringLiteral("WHERE UserID=:UserID")});
         q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
         q.execute();
-        setLines(q, {QStringLiteral("DELETE FROM ") + sGamesTable + QStringLiteral(" WHERE SorUserID=:SorUserID")});
+        q.setSql({QStringLiteral("DELETE FROM ") + sGamesTable + QStringLiteral(" WHERE SorUserID=:SorUserID")});
         q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
         q.execute();
     });
@@ -659,10 +635,10 @@ void TGame::ShowGameResult(int reason)
     QString tail;
     try {
         const QString& g = sGamesTable;
-        setLines(q, {QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + g +
-                         QStringLiteral(" WHERE SorUserID=:SorUserID) AS AnsAll, "),
-                     QStringLiteral("(SELECT COUNT(*) FROM ") + g +
-                         QStringLiteral(" WHERE (SorUserID=:SorUserID) AND (QVar=4)) AS AnsRich")});
+        q.setSql({QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + g +
+                  QStringLiteral(" WHERE SorUserID=:SorUserID) AS AnsAll, "),
+                  QStringLiteral("(SELECT COUNT(*) FROM ") + g +
+                  QStringLiteral(" WHERE (SorUserID=:SorUserID) AND (QVar=4)) AS AnsRich")});
         q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
         q.open();
         ansAll = q.asInteger(QStringLiteral("AnsAll"));
@@ -672,12 +648,12 @@ void TGame::ShowGameResult(int reason)
             // The end stamp of the third tour has just been written.
             dm.LoginQuery.close();
             dm.LoginQuery.open();
-            setLines(q, {QStringLiteral("SELECT * FROM Sor_setttings")});
+            q.setSql({QStringLiteral("SELECT * FROM Sor_setttings")});
             q.open();
             qint64 left = 0;
             for (int n = 1; n <= 3; ++n) {
                 const int d = q.asInteger(QStringLiteral("level") + QString::number(n));
-                const qint64 used = wholeSecondsBetween(CachedStamp(tourStartField(n)), CachedStamp(tourEndField(n)));
+                const qint64 used = serverSecondsApart(CachedStamp(tourStartField(n)), CachedStamp(tourEndField(n)));
                 left += d - used;
             }
             // A point for each right answer and a thousandth for each second left,

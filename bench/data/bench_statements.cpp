@@ -60,14 +60,6 @@ void compare(const char* what, int n, const std::function<void()>& bare, const s
     std::printf("%-46s %8.1f %8.1f %8.1f %8.1f %8.1f\n", what, b.wall, m.wall, b.cpu, m.cpu, m.cpu - b.cpu);
 }
 
-void setSql(sor::TDbQuery& q, const QStringList& lines)
-{
-    q.close();
-    q.clearSql();
-    for (const QString& l : lines)
-        q.addLine(l);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -141,7 +133,7 @@ int main(int argc, char** argv)
             sink = field.toString();
         };
         auto m = [&] {
-            setSql(dm.QueryQuery, {candidates});
+            dm.QueryQuery.setSql({candidates});
             dm.QueryQuery.bindLargeInt(QStringLiteral("SorUserID"), 1);
             dm.QueryQuery.bindInteger(QStringLiteral("lvl"), lvl++ % 21 + 1);
             dm.QueryQuery.open();
@@ -167,7 +159,7 @@ int main(int argc, char** argv)
             bare.commit();
         };
         auto m = [&] {
-            setSql(dm.QueryQuery, insert);
+            dm.QueryQuery.setSql(insert);
             dm.QueryQuery.bindInteger(QStringLiteral("QuestID"), 1);
             dm.QueryQuery.bindInteger(QStringLiteral("QVar"), 4);
             dm.QueryQuery.bindInteger(QStringLiteral("QTur"), 1);
@@ -186,7 +178,7 @@ int main(int argc, char** argv)
             q.next();
         };
         auto m = [&] {
-            setSql(dm.QueryQuery, {QStringLiteral("SELECT NOW() as dtsr, %1 AS k").arg(i++ % 1000)});
+            dm.QueryQuery.setSql({QStringLiteral("SELECT NOW() as dtsr, %1 AS k").arg(i++ % 1000)});
             dm.QueryQuery.open();
         };
         compare("statement never seen before (prepare each run)", n, b, m);

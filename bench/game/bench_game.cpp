@@ -153,9 +153,7 @@ int main(int argc, char** argv)
             if (game.QuestNum() >= 21) {
                 // Keep to the first tour: its answers go, and the tour goes on.
                 sor::TDbQuery& q = dm.QueryQuery;
-                q.close();
-                q.clearSql();
-                q.addLine(QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID=:SorUserID"));
+                q.setSql({QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID=:SorUserID")});
                 q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
                 dm.UniConnection1.execInTransaction(q);
                 game.GameStep(QString());

@@ -14,6 +14,7 @@
 #include "support/MessageRecorder.h"
 #include "support/TestServer.h"
 
+using sortest::connectionId;
 using sortest::TestServer;
 
 namespace {
@@ -31,16 +32,6 @@ bool isSessionGuid(const QString& s)
     static const QRegularExpression re(QRegularExpression::anchoredPattern(
         QStringLiteral("\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}")));
     return re.match(s).hasMatch();
-}
-
-qint64 connectionId(TDataModule1& dm)
-{
-    sor::TDbQuery& q = dm.QueryQuery;
-    q.close();
-    q.clearSql();
-    q.addLine("SELECT CONNECTION_ID() AS id");
-    q.open();
-    return q.asLargeInt("id");
 }
 
 }  // namespace

@@ -20,22 +20,13 @@
 #include "support/SpeechRig.h"
 #include "support/TestServer.h"
 
+using sortest::connectionId;
 using sortest::TestServer;
 
 namespace {
 
 const QString kDb = QStringLiteral("t_storedlogin");
 const QString kMissing = QStringLiteral("<missing>");
-
-qint64 connectionId(TDataModule1& dm)
-{
-    sor::TDbQuery& q = dm.QueryQuery;
-    q.close();
-    q.clearSql();
-    q.addLine("SELECT CONNECTION_ID() AS id");
-    q.open();
-    return q.asLargeInt("id");
-}
 
 // Shows a window and gives it the keyboard.
 bool open(QWidget* w)

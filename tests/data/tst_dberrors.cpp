@@ -18,14 +18,6 @@ namespace {
 const QString kDb = QStringLiteral("t_dberrors");
 const QString kAttention = QStringLiteral("Внимание! ");
 
-void setSql(TDbQuery& q, const QStringList& lines)
-{
-    q.close();
-    q.clearSql();
-    for (const QString& l : lines)
-        q.addLine(l);
-}
-
 }  // namespace
 
 class TestDbErrors : public QObject
@@ -87,7 +79,7 @@ private slots:
         TDataModule1 dm(TestServer::clientParams(kDb));
         dm.UniConnection1.open();
         TDbQuery& q = dm.QueryQuery;
-        setSql(q, lines);
+        q.setSql(lines);
         for (const QString& b : binds)
             q.bindString(b.section('=', 0, 0), b.section('=', 1));
 
@@ -123,7 +115,7 @@ private slots:
         QFETCH(int, number);
         TDataModule1 dm(TestServer::clientParams(kDb));
         dm.UniConnection1.open();
-        setSql(dm.QueryQuery, lines);
+        dm.QueryQuery.setSql(lines);
         QString message;
         try {
             dm.QueryQuery.open();
@@ -136,7 +128,7 @@ private slots:
         QVERIFY(!message.isEmpty());
         expectOneMessage(QStringLiteral("Ошибка БД! %1 %2").arg(number).arg(message), QStringLiteral("Ошибка! "));
         QVERIFY(dm.UniConnection1.connected());  // nothing wrong with the connection
-        setSql(dm.QueryQuery, {"SELECT VerSorventa", "FROM  Version "});
+        dm.QueryQuery.setSql({"SELECT VerSorventa", "FROM  Version "});
         dm.QueryQuery.open();
         QCOMPARE(dm.QueryQuery.recordCount(), 1);
     }

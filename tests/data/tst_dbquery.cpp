@@ -16,14 +16,6 @@ namespace {
 
 const QString kDb = QStringLiteral("t_dbquery");
 
-void setSql(TDbQuery& q, const QStringList& lines)
-{
-    q.close();
-    q.clearSql();
-    for (const QString& l : lines)
-        q.addLine(l);
-}
-
 // What another client sees (committed data only).
 QVariant peek(const QString& sql)
 {
@@ -35,7 +27,7 @@ QVariant peek(const QString& sql)
 
 qint64 sessionCounter(TDbQuery& q, const char* name)
 {
-    setSql(q, {QStringLiteral("SHOW SESSION STATUS LIKE '%1'").arg(QLatin1String(name))});
+    q.setSql({QStringLiteral("SHOW SESSION STATUS LIKE '%1'").arg(QLatin1String(name))});
     q.open();
     return q.asLargeInt(QStringLiteral("Value"));
 }
@@ -73,7 +65,7 @@ private slots:
     void linesMakeOneStatement()
     {
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"SELECT VerSorventa", "FROM  Version "});
+        q.setSql({"SELECT VerSorventa", "FROM  Version "});
         QCOMPARE(q.sqlText(), QStringLiteral("SELECT VerSorventa\nFROM  Version "));
         q.open();
         QVERIFY(q.active());
@@ -103,8 +95,8 @@ private slots:
         QFETCH(QVariant, value);
         QFETCH(QString, literal);
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"SELECT :v IS NULL AS isnull, BINARY :v = BINARY " + literal + " AS same,",
-                   "       :v = " + literal + " AS alsoSame"});
+        q.setSql({"SELECT :v IS NULL AS isnull, BINARY :v = BINARY " + literal + " AS same,",
+                  "       :v = " + literal + " AS alsoSame"});
         QCOMPARE(q.paramNames(), QStringList{"v"});
         if (kind == QLatin1String("large"))
             q.bindLargeInt("v", value.toLongLong());
@@ -122,14 +114,14 @@ private slots:
     void textsRoundTrip()
     {
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"INSERT INTO users ", "(loginEmail, password, name, surname)",
-                   "VALUES (:lgn, :pss, :nm, :sn)"});
+        q.setSql({"INSERT INTO users ", "(loginEmail, password, name, surname)",
+                  "VALUES (:lgn, :pss, :nm, :sn)"});
         q.bindString("lgn", "ёжик@tavrek.example");
         q.bindString("pss", dm->md5("пароль"));
         q.bindString("nm", "Ёжик «Колючий»");
         q.bindString("sn", "");
         QVERIFY(dm->UniConnection1.execInTransaction(q));
-        setSql(q, {"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn"});
+        q.setSql({"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn"});
         q.bindString("lgn", "ёжик@tavrek.example");
         q.open();
         QCOMPARE(q.recordCount(), 1);
@@ -156,8 +148,8 @@ private slots:
         QFETCH(QString, name);
         const int before = peek("SELECT COUNT(*) FROM users").toInt();
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"INSERT INTO users ", "(loginEmail, password, name, surname)",
-                   "VALUES (:lgn, '', :nm, :sn)"});
+        q.setSql({"INSERT INTO users ", "(loginEmail, password, name, surname)",
+                  "VALUES (:lgn, '', :nm, :sn)"});
         for (const QString& b : bind)
             q.bindString(b, QStringLiteral("x@tavrek.example"));
         try {
@@ -206,14 +198,14 @@ private slots:
         QVERIFY(TestServer::adminExec(kDb, "INSERT INTO Sor_users (UserID, dt, `Session`, Time_lvl1, Time_lvl2_end)"
                                            " VALUES (9101, NOW(), 's', NOW(), NOW())"));
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"UPDATE  Sor_users ", "SET Time_lvl1= '0000-00-00 00:00:00', ",
-                   "Time_lvl2_end= '0000-00-00 00:00:00'", "WHERE UserID=:UserID"});
+        q.setSql({"UPDATE  Sor_users ", "SET Time_lvl1= '0000-00-00 00:00:00', ",
+                  "Time_lvl2_end= '0000-00-00 00:00:00'", "WHERE UserID=:UserID"});
         q.bindLargeInt("UserID", 9101);
         QVERIFY(dm->UniConnection1.execInTransaction(q));
         QVERIFY(messages->messages.isEmpty());
 
-        setSql(q, {"SELECT Time_lvl1, Time_lvl2_end, dt, CAST(NULL AS DATETIME) AS nothing",
-                   "FROM Sor_users WHERE UserID=:UserID"});
+        q.setSql({"SELECT Time_lvl1, Time_lvl2_end, dt, CAST(NULL AS DATETIME) AS nothing",
+                  "FROM Sor_users WHERE UserID=:UserID"});
         q.bindLargeInt("UserID", 9101);
         q.open();
         QVERIFY(!q.asDateTime("Time_lvl1").isValid());      // the zero date: not set
@@ -226,7 +218,7 @@ private slots:
     void cursor()
     {
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"SELECT Id FROM Sor_questions WHERE qlevel=:lvl ORDER BY Id"});
+        q.setSql({"SELECT Id FROM Sor_questions WHERE qlevel=:lvl ORDER BY Id"});
         q.bindInteger("lvl", 1);
         q.open();
         const int n = q.recordCount();
@@ -255,7 +247,7 @@ private slots:
     void emptyResultReadsNotSet()
     {
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"SELECT Sor_questions.* FROM Sor_questions WHERE qlevel=:lvl"});
+        q.setSql({"SELECT Sor_questions.* FROM Sor_questions WHERE qlevel=:lvl"});
         q.bindInteger("lvl", 999);
         q.open();
         QVERIFY(q.isEmpty());
@@ -280,7 +272,7 @@ private slots:
         QVERIFY(TestServer::adminExec(kDb, "INSERT INTO Sor_users (UserID, dt, `Session`, GameStatus)"
                                            " VALUES (9102, NOW(), '{S-9102}', 1)"));
         TDbQuery& q = dm->QVerGUID;
-        setSql(q, {"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
+        q.setSql({"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
         q.bindString("Session", "{S-9102}");
         q.open();
         QCOMPARE(q.asInteger("GameStatus"), 1);
@@ -301,7 +293,7 @@ private slots:
     void rowsAffected()
     {
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"UPDATE  users ", "SET CodeRest=:code", "WHERE loginEmail=:lgn"});
+        q.setSql({"UPDATE  users ", "SET CodeRest=:code", "WHERE loginEmail=:lgn"});
         q.bindString("code", "Ab3Cd4Ef5G");
         q.bindString("lgn", "demo@tavrek.example");
         int affected = -1;
@@ -321,8 +313,8 @@ private slots:
         sor::TDbConnection& c = dm->UniConnection1;
         TDbQuery& q = dm->QueryQuery;
         auto insertAnswer = [&](int quest) {
-            setSql(q, {"INSERT INTO Sor_Games", " (QuestID, QVar, QTur, SorUserID)",
-                       "VALUES (:QuestID, :QVar, :QTur, :SorUserID)"});
+            q.setSql({"INSERT INTO Sor_Games", " (QuestID, QVar, QTur, SorUserID)",
+                      "VALUES (:QuestID, :QVar, :QTur, :SorUserID)"});
             q.bindInteger("QuestID", quest);
             q.bindInteger("QVar", 4);
             q.bindInteger("QTur", 1);
@@ -338,7 +330,7 @@ private slots:
         // The second statement fails on the server: the first is undone.
         QVERIFY(!c.runTransaction([&] {
             insertAnswer(3);
-            setSql(q, {"INSERT INTO Sor_users (UserID, dt, `Session`) VALUES (:id, NOW(), '')"});
+            q.setSql({"INSERT INTO Sor_users (UserID, dt, `Session`) VALUES (:id, NOW(), '')"});
             q.bindLargeInt("id", 9101);  // exists already
             q.execute();
         }));
@@ -360,11 +352,22 @@ private slots:
         // Unhandled server errors too, and the caller sees false, not an exception.
         QVERIFY(!c.runTransaction([&] {
             insertAnswer(5);
-            setSql(q, {"UPDATE Sor_Games SET QVar = QVar + 'x' WHERE SorUserID=:id"});
+            q.setSql({"UPDATE Sor_Games SET QVar = QVar + 'x' WHERE SorUserID=:id"});
             q.bindLargeInt("id", 9103);
             q.execute();
         }));
         QCOMPARE(peek(count).toInt(), 2);
+
+        // A transaction started inside another fails the outer one as a whole:
+        // nothing of it is stored, nothing is committed piecemeal after it.
+        QVERIFY(!c.runTransaction([&] {
+            insertAnswer(6);
+            c.execInTransaction(q);
+            insertAnswer(7);
+        }));
+        QCOMPARE(peek(count).toInt(), 2);
+        QVERIFY(!c.inTransaction());
+        QVERIFY(c.connected());
     }
 
     // While its text and the connection stay the same, a statement is prepared on
@@ -377,11 +380,11 @@ private slots:
         const qint64 before = sessionCounter(counter, "Com_stmt_prepare");
         for (int round = 0; round < 5; ++round) {
             for (int lvl = 1; lvl <= 3; ++lvl) {
-                setSql(q, {"SELECT COUNT(*) AS n FROM Sor_questions WHERE qlevel=:lvl"});
+                q.setSql({"SELECT COUNT(*) AS n FROM Sor_questions WHERE qlevel=:lvl"});
                 q.bindInteger("lvl", lvl);
                 q.open();
                 QVERIFY(q.asInteger("n") > 0);
-                setSql(q, {"SELECT NOW() AS dts"});
+                q.setSql({"SELECT NOW() AS dts"});
                 q.open();
             }
         }

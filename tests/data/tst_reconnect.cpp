@@ -20,27 +20,13 @@
 #include "support/TestServer.h"
 
 using sor::TDbQuery;
+using sortest::connectionId;
 using sortest::TestServer;
 
 namespace {
 
 const QString kDb = QStringLiteral("t_reconnect");
 const QString kDemo = QStringLiteral("demo@tavrek.example");
-
-void setSql(TDbQuery& q, const QStringList& lines)
-{
-    q.close();
-    q.clearSql();
-    for (const QString& l : lines)
-        q.addLine(l);
-}
-
-qint64 connectionId(TDataModule1& dm)
-{
-    setSql(dm.QueryQuery, {"SELECT CONNECTION_ID() AS id"});
-    dm.QueryQuery.open();
-    return dm.QueryQuery.asLargeInt("id");
-}
 
 int reconnectWindowsShown()
 {
@@ -55,7 +41,7 @@ int reconnectWindowsShown()
 void openAccountLookup(TDataModule1& dm)
 {
     TDbQuery& q = dm.LoginQuery;
-    setSql(q, {"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
+    q.setSql({"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
     q.bindString("lgn", kDemo);
     q.bindString("pss", dm.md5("sorventa"));
     q.open();
@@ -163,7 +149,7 @@ private slots:
         expectReconnectWindow(*dm);
         QObject* window = ReconnectWindow;
 
-        setSql(dm->QueryQuery, {"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
+        dm->QueryQuery.setSql({"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
         dm->QueryQuery.bindLargeInt("id", 1);
         QVERIFY(!dm->UniConnection1.execInTransaction(dm->QueryQuery));
         QVERIFY_THROWS_EXCEPTION(sor::EDbAbort, dm->QueryClockServer.open());
@@ -190,7 +176,7 @@ private slots:
     {
         auto dm = connectedModule(TestServer::clientParams(kDb));
         const qint64 id = connectionId(*dm);
-        setSql(dm->QueryQuery, {"SELECT SLEEP(:s) AS slept"});
+        dm->QueryQuery.setSql({"SELECT SLEEP(:s) AS slept"});
         dm->QueryQuery.bindInteger("s", 8);
         {
             sortest::WhenBusy busy(TestServer::dir(), id, sortest::killIt(id));
@@ -246,7 +232,7 @@ private slots:
         QVERIFY(lock.exec(QStringLiteral("SELECT * FROM users WHERE loginEmail='demo@tavrek.example' FOR UPDATE")));
 
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"UPDATE  users ", "SET name=:nm", "WHERE loginEmail=:lgn"});
+        q.setSql({"UPDATE  users ", "SET name=:nm", "WHERE loginEmail=:lgn"});
         q.bindString("nm", "Изменено");
         q.bindString("lgn", kDemo);
         {
@@ -291,7 +277,7 @@ private slots:
 
         openAccountLookup(*dm);
         const qint64 id = connectionId(*dm);
-        setSql(dm->QueryQuery, {"SELECT SLEEP(8)"});
+        dm->QueryQuery.setSql({"SELECT SLEEP(8)"});
         {
             const QString dir = server.dir();
             sortest::WhenBusy busy(dir, id, [dir](QSqlDatabase&) {
@@ -319,7 +305,7 @@ private slots:
         dm->LoginQuery.close();
         dm->LoginQuery.open();
         QCOMPARE(dm->LoginQuery.asString("loginEmail"), kDemo);
-        setSql(dm->QueryQuery, {"SELECT VerSorventa", "FROM  Version "});
+        dm->QueryQuery.setSql({"SELECT VerSorventa", "FROM  Version "});
         dm->QueryQuery.open();
         QCOMPARE(dm->QueryQuery.recordCount(), 1);
     }
@@ -339,7 +325,7 @@ private slots:
 
         const qint64 id = connectionId(*dm);
         TDbQuery& q = dm->QueryQuery;
-        setSql(q, {"UPDATE  users ", "SET name=IF(SLEEP(:s)=0, :nm, name)", "WHERE loginEmail=:lgn"});
+        q.setSql({"UPDATE  users ", "SET name=IF(SLEEP(:s)=0, :nm, name)", "WHERE loginEmail=:lgn"});
         q.bindInteger("s", 8);
         q.bindString("nm", "Изменено");
         q.bindString("lgn", kDemo);

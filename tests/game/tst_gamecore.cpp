@@ -250,9 +250,7 @@ private slots:
         setStoredStatus(2);
         bool renamed = false;
         if (fault == "kill") {
-            dm->QueryQuery.close();
-            dm->QueryQuery.clearSql();
-            dm->QueryQuery.addLine(QStringLiteral("SELECT CONNECTION_ID() AS id"));
+            dm->QueryQuery.setSql({QStringLiteral("SELECT CONNECTION_ID() AS id")});
             dm->QueryQuery.open();
             QVERIFY(sortest::killConnection(TestServer::dir(), dm->QueryQuery.asLargeInt("id")));
         } else {

@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "data/DataModulUnit.h"
+
 namespace sortest {
 
 namespace {
@@ -57,6 +59,13 @@ int unusedPort()
         port = ntohs(addr.sin_port);
     ::close(fd);
     return port;
+}
+
+qint64 connectionId(TDataModule1& dm)
+{
+    dm.QueryQuery.setSql({QStringLiteral("SELECT CONNECTION_ID() AS id")});
+    dm.QueryQuery.open();
+    return dm.QueryQuery.asLargeInt(QStringLiteral("id"));
 }
 
 bool killConnection(const QString& serverDir, qint64 id)

@@ -8,11 +8,15 @@
 #include <thread>
 
 class QSqlDatabase;
+class TDataModule1;
 
 namespace sortest {
 
 // A TCP port on 127.0.0.1 where nothing listens (free a moment ago).
 int unusedPort();
+
+// The server's id of the client's game connection (asked on its work query).
+qint64 connectionId(TDataModule1& dm);
 
 // Kills connection `id` through an admin connection of the server in `serverDir`
 // (the fixture's folder, or a PrivateServer's). Returns false and warns on failure.

@@ -8,21 +8,13 @@
 namespace sortest {
 namespace {
 
-void setSql(sor::TDbQuery& q, const QStringList& lines)
-{
-    q.close();
-    q.clearSql();
-    for (const QString& l : lines)
-        q.addLine(l);
-}
-
 }  // namespace
 
 LoginOutcome runLoginStatements(TDataModule1& dm, const QString& email, const QString& passwordHash)
 {
     LoginOutcome out;
     sor::TDbQuery& login = dm.LoginQuery;
-    setSql(login, {"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
+    login.setSql({"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
     login.bindString("lgn", email.toLower());
     login.bindString("pss", passwordHash);
     login.open();
@@ -40,16 +32,16 @@ LoginOutcome runLoginStatements(TDataModule1& dm, const QString& email, const QS
 
     out.session = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
     sor::TDbQuery& q = dm.QueryQuery;
-    setSql(q, {"INSERT INTO Sor_users (UserID, dt, `Session`)", "VALUES (:UserID, NOW(), :Session)",
-               "ON DUPLICATE KEY UPDATE dt=NOW(),`Session`=:Session  "});
+    q.setSql({"INSERT INTO Sor_users (UserID, dt, `Session`)", "VALUES (:UserID, NOW(), :Session)",
+              "ON DUPLICATE KEY UPDATE dt=NOW(),`Session`=:Session  "});
     q.bindLargeInt("UserID", out.userId);
     q.bindString("Session", out.session);
     dm.UniConnection1.execInTransaction(q);
-    setSql(q, {"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
+    q.setSql({"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
     q.bindLargeInt("id", out.userId);
     dm.UniConnection1.execInTransaction(q);
 
-    setSql(dm.QVerGUID, {"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
+    dm.QVerGUID.setSql({"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
     dm.QVerGUID.bindString("Session", out.session);
     dm.QVerGUID.open();
     return out;
