@@ -274,6 +274,10 @@ void TGame::Timer1Timer()
     // step to carry on with a game that is over. Looked at again in 100 ms.
     if (iStepDepth > 0)
         return;
+    // Nor under a message (the close question, say): its report could not be
+    // shown while another box is open, and would be lost. Once it closes.
+    if (messageDlgOpen())
+        return;
     Timer1->stop();
     if (FStGame == gRunning)
         SetStGame(gEndTime);
@@ -511,6 +515,17 @@ bool TGame::ChooseAnswer(const QString& caption)
     // answer the question of the tour just closed a second time.
     if (iStepDepth > 0)
         return false;
+    // A digit (a system-wide key) pressed while a message is open must not
+    // move the game on under it.
+    if (messageDlgOpen())
+        return false;
+    // The question on the panels was answered by a step that then failed (the
+    // server went away): storing it again would count it twice. The game is
+    // picked up again instead, as after a restart, with a fresh question.
+    if (bQuestionAnswered) {
+        GameStep(QString());
+        return true;
+    }
     GameStep(text);
     return true;
 }
@@ -526,6 +541,7 @@ void TGame::GameStep(const QString& sAnswer)
             SetTurCurent(1);
         } else {
             bLastAnswerRight = SaveAnswer(sAnswer);
+            bQuestionAnswered = true;
             SpeechOut(bLastAnswerRight ? QStringLiteral("Правильно. ") : QStringLiteral("Неправильно. "), true);
             const quint64 transitions = iTransitions;
             if (!ShowRightAnswer())
@@ -588,6 +604,7 @@ void TGame::ShowQuestion()
     for (int n = 1; n <= 4; ++n)
         variants += view_.answerCaption(n) + QStringLiteral(". ");
     SpeechOut(variants, false);
+    bQuestionAnswered = false;
 }
 
 bool TGame::ShowRightAnswer()

@@ -23,7 +23,8 @@
 //                    game.N4Click(), game.G1Click(), ... (the same names)
 //
 // The road of one answer: ChooseAnswer (refused during the hold, outside
-// gRunning, before the first question and while a step is under way) ->
+// gRunning, before the first question, while a step is under way and while a
+// message is open) ->
 // GameStep: the session check, SaveAnswer (the row in Sor_Games), the verdict
 // spoken at once, ShowRightAnswer (the looks and the one-second hold), then
 // CheckTur: a full tour is closed and the next one set up (its start prompt
@@ -179,7 +180,8 @@ public:
     // The timers' handlers. MMTimer1Timer (on the GUI thread) counts the clock
     // down and stops the countdown at zero. Timer1Timer ends a running game by
     // time once the clock is at zero; while a game step is under way it leaves
-    // that to the step, which judges the time itself right after its hold.
+    // that to the step, which judges the time itself right after its hold, and
+    // while a message is open it waits until the message has closed.
     void MMTimer1Timer(QObject* Sender);
     void Timer1Timer();
 
@@ -194,8 +196,9 @@ public:
 
     // The answer-choice rule, for a click on an answer and for its digit key,
     // given the caption of the answer's label: refused during the hold, outside
-    // gRunning, before the first question of the run and while a game step is
-    // under way (a start prompt or a message of the step is open); otherwise the
+    // gRunning, before the first question of the run, while a game step is
+    // under way (a start prompt or a message of the step is open) and while any
+    // message is open (the close question, say); otherwise the
     // caption without its "N: " prefix goes to GameStep. True when it went.
     bool ChooseAnswer(const QString& caption);
 
@@ -279,6 +282,7 @@ protected:
     int iTurAnswers = 0;
     int iQuestNum = 0;
     bool bNoQuestionYet = true;  // until the first question of the run is shown
+    bool bQuestionAnswered = false;  // the question on the panels has its answer row
     QString sLastAnswer;
     bool bLastAnswerRight = false;
     TCurQuestion CurQuestion;

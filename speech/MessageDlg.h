@@ -41,6 +41,10 @@ using MessageDlgImpl =
     std::function<int(QObject* owner, const QString& text, const QString& caption, int buttons)>;
 void setMessageDlgImpl(MessageDlgImpl impl);
 
+// Whether a message is on screen now (a call of MyMessageDlg has not returned):
+// while the player reads or answers it, the game must not move on under it.
+bool messageDlgOpen();
+
 }  // namespace sor
 
 // owner: the caller's window, or nullptr for the application window.

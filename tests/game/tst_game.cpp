@@ -5,6 +5,7 @@
 // answers that must be refused, and the spoken commands.
 
 #include <QLocale>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTest>
 
@@ -422,6 +423,60 @@ private slots:
         QCOMPARE(view->questNum, QString("Вопрос №1"));
         QVERIFY(rows->stamp("Time_lvl1_end").isValid());
         QVERIFY(rows->stamp("Time_lvl2").isValid());
+    }
+
+    // A step that fails after storing the answer (the server refuses the next
+    // read) leaves the answered question on the panels: the next digit does not
+    // store it a second time, it picks the game up again with a fresh question.
+    void aFailedStepDoesNotStoreTheAnswerTwice()
+    {
+        startGame();
+        const int answered = game->CurrentQuestion().iID;
+        const auto back = qScopeGuard([&] { rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"); });
+        view->holdHook = [&] { QVERIFY(rows->exec("RENAME TABLE Sor_questions TO Sor_questions_away")); };
+        QVERIFY(game->ChooseAnswer(view->answer[1]));
+        view->holdHook = nullptr;
+        QVERIFY(rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"));
+        QCOMPARE(rows->answerCount(), 1);
+        QCOMPARE(view->questNum, QString("Вопрос №1"));  // the step ended without a new question
+        QCOMPARE(game->CurrentQuestion().iID, answered);
+
+        QVERIFY(game->ChooseAnswer(view->answer[2]));
+        QCOMPARE(rows->answerCount(), 1);
+        QCOMPARE(view->questNum, QString("Вопрос №2"));
+        QVERIFY(game->CurrentQuestion().iID != answered);
+        QVERIFY(game->ChooseAnswer(view->answer[2]));
+        QCOMPARE(rows->answerCount(), 2);
+    }
+
+    // While a message is open (the close question, say) the game stays where it
+    // is: a digit does not answer, and a clock at zero ends the game only once
+    // the message has closed, so that its report can be shown.
+    void nothingMovesUnderAMessage()
+    {
+        startGame();
+        game->SetiLedTimer(0);
+        bool refused = false;
+        int statusUnderBox = -1;
+        messages->answers = {sor::mrNo};
+        messages->onMessage = [&](const sortest::RecordedMessage& m) {
+            if (m.text != QString("Закрыть прогграмму?"))
+                return;
+            refused = !game->ChooseAnswer(view->answer[1]);
+            game->Timer1Timer();
+            statusUnderBox = rows->status();
+        };
+        QCOMPARE(MyMessageDlg(nullptr, "Закрыть прогграмму?", "Вопрос.", sor::mbYes | sor::mbNo), int(sor::mrNo));
+        QVERIFY(refused);
+        QCOMPARE(statusUnderBox, int(gRunning));
+        QCOMPARE(rows->answerCount(), 0);
+        QCOMPARE(game->StGame(), gRunning);
+
+        messages->onMessage = nullptr;
+        view->promptHook = [](const QString&) { return 1; };
+        game->Timer1Timer();
+        QCOMPARE(messages->messages.size(), 2);
+        QVERIFY(messages->messages.at(1).text.contains("Закончилось время."));
     }
 
     // A tour that runs out (a short tour in the settings row) ends the game by
