@@ -38,7 +38,6 @@ public:
     explicit SmtpMailSender(SmtpSettings settings);
 
     QString senderAddress() const override { return settings_.user; }
-    const SmtpSettings& settings() const { return settings_; }
 
     // Connects, logs in, sends and disconnects, on a thread of its own while the
     // windows keep painting (see runResponsively). A recipient that is not

@@ -1,6 +1,5 @@
 #include "app/UiServices.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 #include "app/AppInfo.h"

@@ -57,7 +57,6 @@ public:
     ~TDbConnection() override;
 
     void setParams(const DbParams& params);  // takes effect at the next open()
-    const DbParams& params() const { return params_; }
 
     // Connected: opened and not found gone since.
     bool connected() const { return connected_; }

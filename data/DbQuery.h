@@ -48,8 +48,6 @@ public:
     TDbQuery(TDbConnection& connection, const QString& name);
     ~TDbQuery() override;
 
-    TDbConnection& connection() const { return *conn_; }
-
     // The statement.
     void clearSql();
     void addLine(const QString& line);
@@ -77,12 +75,10 @@ public:
     int rowsAffected() const { return rowsAffected_; }
     bool isEmpty() const { return rows_.isEmpty(); }
     bool eof() const { return eof_; }
-    int recNo() const { return cursor_; }  // 0-based row under the cursor
     void first();
     void next();            // past the last row: eof, the cursor stays on the last row
     void moveBy(int count); // forward or back, stopping at the first / last row
 
-    QStringList fieldNames() const { return fields_; }
     bool hasField(const QString& field) const;
     // The field of the row under the cursor. An unknown field name throws EDbError.
     QVariant value(const QString& field) const;

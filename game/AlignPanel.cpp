@@ -30,14 +30,6 @@ void TPanel::setAlign(QWidget* child, TAlign align, int extent)
     realign();
 }
 
-TAlign TPanel::alignOf(const QWidget* child) const
-{
-    for (const Entry& e : entries_)
-        if (e.child == child)
-            return e.align;
-    return TAlign::None;
-}
-
 void TPanel::setExtent(QWidget* child, int extent)
 {
     for (Entry& e : entries_) {
@@ -47,14 +39,6 @@ void TPanel::setExtent(QWidget* child, int extent)
             return;
         }
     }
-}
-
-int TPanel::extentOf(const QWidget* child) const
-{
-    for (const Entry& e : entries_)
-        if (e.child == child)
-            return e.extent;
-    return -1;
 }
 
 void TPanel::realign()

@@ -25,12 +25,10 @@ public:
     // Makes `child` (a child of this panel) aligned. `extent` is the height it
     // keeps (top, bottom) or the width (left, right); -1 takes its current one.
     void setAlign(QWidget* child, TAlign align, int extent = -1);
-    TAlign alignOf(const QWidget* child) const;
     // Changes the height or width that an aligned child keeps, and places again.
     // When the panel is too small for it, the child gets what is left; it takes
     // its full extent again when there is room.
     void setExtent(QWidget* child, int extent);
-    int extentOf(const QWidget* child) const;
 
     // Places the aligned children now.
     void realign();

@@ -40,11 +40,6 @@ QPainterPath capsule(const QRectF& r)
 
 }  // namespace
 
-QColor barColor(Bar look)
-{
-    return colorsOf(look).middle;
-}
-
 void paintBar(QPainter& p, const QRectF& area, Bar look)
 {
     p.save();

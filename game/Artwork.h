@@ -22,9 +22,6 @@ void paintLogo(QPainter& p, const QRectF& r);  // centred, proportional
 void paintTexture(QPainter& p, const QRectF& r);
 void paintStrip(QPainter& p, const QRectF& r, Strip kind);
 
-// The main colour of each bar look, for tests and for text that must stand out on it.
-QColor barColor(Bar look);
-
 }  // namespace sor::art
 
 namespace sor {

@@ -212,7 +212,6 @@ public:
 
     bool NoQuestionYet() const { return bNoQuestionYet; }
     const QString& LastAnswer() const { return sLastAnswer; }
-    bool LastAnswerRight() const { return bLastAnswerRight; }
     const TCurQuestion& CurrentQuestion() const { return CurQuestion; }
     int QuestNum() const { return iQuestNum; }
     bool StepUnderWay() const { return iStepDepth > 0; }

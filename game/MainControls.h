@@ -22,8 +22,6 @@ public:
     TFitLabel(const QString& name, QWidget* parent = nullptr);
 
     void setTextInsets(const QMargins& insets);
-    QMargins textInsets() const { return insets_; }
-    void setMinPixelSize(int px) { minPixelSize_ = px; }
 
     // Where the text goes, and the font it is drawn in now.
     QRect textRect() const;

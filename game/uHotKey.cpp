@@ -96,13 +96,11 @@ bool TfrHotKey::event(QEvent* event)
 
 void TfrHotKey::FormActivate()
 {
-    SpeechStop();
     SpeechOut(Memo1->toPlainText(), true);
 }
 
 void TfrHotKey::btOKClick()
 {
-    SpeechStop();
     done(1);
 }
 

@@ -106,8 +106,7 @@ QList<QPair<int, int>> checkMarkPixels()
 
 void MenuSpeechCounter::selectedDrawing(bool barItem, const QString& phrase)
 {
-    if (value_ < 1)
-        SpeechStop();
+    // Spoken stop-first, which also silences the item before; 1 holds it back.
     if (value_ != 1)
         SpeechOut(phrase, true);
     if (barItem)

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QSet>
 #include <QShortcut>
 #include <QStyleOption>
 
@@ -494,8 +495,6 @@ TRyMenu::TRyMenu(QObject* /*AOwner*/)
     FMenuColor = lightened(clBtnFace(), 85);
     FSelectedColor = lightened(clHighlight(), 65);
     FSelLightColor = lightened(clHighlight(), 75);
-    FMinWidth = 0;
-    FMinHeight = 20;
     style_ = new RyMenuStyle(this);
     style_->setParent(this);
 }
@@ -527,13 +526,20 @@ bool TRyMenu::IsHooked(const QAction* item) const
 
 void TRyMenu::Add(QAction* Item)
 {
-    if (!Item)
-        return;
-    hook(Item);
-    if (QMenu* sub = Item->menu())
+    // Menus can be linked in a ring: each submenu is walked once.
+    QSet<const QMenu*> walked;
+    const std::function<void(QAction*)> add = [&](QAction* item) {
+        if (!item)
+            return;
+        hook(item);
+        QMenu* sub = item->menu();
+        if (!sub || walked.contains(sub))
+            return;
+        walked.insert(sub);
         for (QAction* a : sub->actions())
-            if (a != Item)
-                Add(a);
+            add(a);
+    };
+    add(Item);
 }
 
 void TRyMenu::ownerDraw(QWidget* menu)

@@ -95,8 +95,7 @@ void SpeechSettings::complete()
 
     entries_ = aTTSEnum->voices();
     iSapi4Count = int(entries_.size());
-    Voices = gpIVTxt->voices();
-    entries_ += Voices;
+    entries_ += gpIVTxt->voices();
     emit listChanged();
 
     restore();
@@ -218,7 +217,6 @@ void SpeechSettings::SetSpeedSpeak(int value)
     if (!isVoiceIndex(iCurrentEntry))
         return;
     FSpeedSpeak = value;
-    sRateLabel = QString::number(value);
     gpIVTxt->setRate(value);
     iTrackBar2Position = value;
     emit stateChanged();
@@ -228,7 +226,9 @@ void SpeechSettings::TrackBar2Change(int position)
 {
     iTrackBar2Position = qBound(-10, position, 10);
     SetSpeedSpeak(iTrackBar2Position);
-    emit stateChanged();
+    // SetSpeedSpeak has told the window already when a voice took the rate.
+    if (!isVoiceIndex(iCurrentEntry))
+        emit stateChanged();
 }
 
 void SpeechSettings::moveTrackBar2(int position)

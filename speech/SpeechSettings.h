@@ -70,7 +70,7 @@ public:
     QString currentEntryName() const;
     bool rateGroupEnabled() const { return bRateGroupEnabled; }
     int trackBar2Position() const { return iTrackBar2Position; }
-    QString rateLabelText() const { return sRateLabel; }
+    QString rateLabelText() const { return QString::number(FSpeedSpeak); }
 
     // What the window's controls do.
     void cbSelectSpeechChange(int entry);  // the box's current entry changed: apply it
@@ -108,7 +108,6 @@ private:
     QString iniPath_;
 
     QStringList entries_;
-    QStringList Voices;  // the voices family's part, taken once
     int iSapi4Count = 0;
     int iIndTTS = 0;
     int FSpeedSpeak = 0;
@@ -118,7 +117,6 @@ private:
     int iCurrentEntry = -1;
     bool bRateGroupEnabled = false;
     int iTrackBar2Position = 0;
-    QString sRateLabel = QStringLiteral("0");
 
     bool ready_ = false;
     QStringList held_;

@@ -155,7 +155,6 @@ bool TfrSpeechSet::eventFilter(QObject* watched, QEvent* event)
 
 void TfrSpeechSet::cbSelectSpeechEnter()
 {
-    SpeechStop();
     SpeechOut(QStringLiteral("Выпадающий список голосов "), true);
     const QString name = cbSelectSpeech->currentIndex() >= 0 ? cbSelectSpeech->currentText() : QString();
     if (!name.isEmpty())
@@ -167,7 +166,6 @@ void TfrSpeechSet::cbSelectSpeechSelect(int index)
     const QString name = cbSelectSpeech->itemText(index);
     if (name.isEmpty())
         return;
-    SpeechStop();
     SpeechOut(name + QStringLiteral(". "), true);
 }
 
@@ -183,11 +181,13 @@ void TfrSpeechSet::TrackBar2Enter()
 
 void TfrSpeechSet::TrackBar2KeyDown(int key)
 {
-    SpeechStop();
+    // Any key silences what was being said; the arrows say which way.
     if (key == Qt::Key_Left)
         SpeechOut(QStringLiteral("Медленнее."), true);
     else if (key == Qt::Key_Right)
         SpeechOut(QStringLiteral("Быстрее."), true);
+    else
+        SpeechStop();
     // The slider then moves by its own key handling.
 }
 

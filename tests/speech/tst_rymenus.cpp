@@ -379,6 +379,16 @@ private slots:
         QVERIFY(sor::IsBarItem(w.Y1));
         QVERIFY(sor::IsBarItem(w.N6->menuAction()));
         QVERIFY(!sor::IsBarItem(w.N7));
+
+        // Menus linked in a ring are walked once round, every item hooked.
+        QMenu outer("Внешнее");
+        QMenu inner("Внутреннее");
+        outer.addMenu(&inner);
+        QAction* deep = inner.addAction("Глубоко");
+        inner.addMenu(&outer);
+        drawer.Add(outer.menuAction());
+        QVERIFY(drawer.IsHooked(inner.menuAction()));
+        QVERIFY(drawer.IsHooked(deep));
     }
 
     void menuIsAsWideAsItsWidestItem()
