@@ -1,6 +1,8 @@
 #include "accounts/StoredLogin.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "accounts/LoginProcedure.h"
 #include "app/SessionContext.h"
@@ -32,6 +34,16 @@ StoredLoginKey::StoredLoginKey()
     : settings_(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kStoredLoginOrganisation),
                 QString())
 {
+#ifdef Q_OS_UNIX
+    // The stored hash opens the account like the password: the file is made
+    // the owner's alone before anything is written to it.
+    const QString file = settings_.fileName();
+    if (!QFile::exists(file)) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile f(file);
+        f.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+#endif
 }
 
 StoredLoginKey::~StoredLoginKey()

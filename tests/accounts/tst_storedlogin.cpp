@@ -6,8 +6,11 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include "AccountRows.h"
 #include "accounts/LoginProcedure.h"
@@ -114,6 +117,20 @@ private slots:
         // The hash opens the account: the file is the user's alone.
         QCOMPARE(QFile::permissions(stored->fileName()) & 0x0077,
                  QFileDevice::Permissions());
+    }
+
+    // The file never holds the hash readable by others, not even on its first
+    // write, whatever the user's umask lets new files be.
+    void ownersAloneFromTheFirstWrite()
+    {
+        QFile::remove(stored->fileName());
+        const mode_t before = ::umask(022);
+        const auto restore = qScopeGuard([before] { ::umask(before); });
+        sor::StoredLoginKey key;
+        key.values().setValue("sPass", sor::md5("Secret1"));
+        key.values().sync();
+        QVERIFY(QFile::exists(stored->fileName()));
+        QCOMPARE(QFile::permissions(stored->fileName()) & 0x0077, QFileDevice::Permissions());
     }
 
     void automaticLogin_data()
