@@ -123,14 +123,15 @@ private slots:
     // write, whatever the user's umask lets new files be.
     void ownersAloneFromTheFirstWrite()
     {
-        QFile::remove(stored->fileName());
+        const QString file = stored->fileName();  // (a key of its own, gone again)
+        QFile::remove(file);
         const mode_t before = ::umask(022);
         const auto restore = qScopeGuard([before] { ::umask(before); });
         sor::StoredLoginKey key;
         key.values().setValue("sPass", sor::md5("Secret1"));
         key.values().sync();
-        QVERIFY(QFile::exists(stored->fileName()));
-        QCOMPARE(QFile::permissions(stored->fileName()) & 0x0077, QFileDevice::Permissions());
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(QFile::permissions(file) & 0x0077, QFileDevice::Permissions());
     }
 
     void automaticLogin_data()
