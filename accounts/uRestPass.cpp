@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include "accounts/AccountControls.h"
@@ -78,12 +79,7 @@ void TfrRestPass::btGetCodeRestClick()
 {
     if (sending_)
         return;
-    sending_ = true;
-    struct Done
-    {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{sending_};
+    const QScopedValueRollback<bool> busy(sending_, true);
     sor::requestRestoreCode(*DataModule1, sor::mailSender(), this, ledLogin->text());
 }
 

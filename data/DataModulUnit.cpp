@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QScopedValueRollback>
 
 #include "app/AppInfo.h"
 #include "app/SessionContext.h"
@@ -47,12 +48,7 @@ TDataModule1::~TDataModule1()
 {
     TimerConnecting.stop();
     UniConnection1.close();
-    if (ReconnectWindow) {
-        reconnectUi().enableWindows(P);
-        QObject* w = ReconnectWindow;
-        ReconnectWindow = nullptr;
-        reconnectUi().closeReconnectWindow(w);
-    }
+    dismissReconnectWindow();
     if (DataModule1 == this)
         DataModule1 = nullptr;
 }
@@ -108,6 +104,11 @@ QString TDataModule1::md5(const QString& s) const
 
 void TDataModule1::UniConnection1AfterConnect(QObject*)
 {
+    dismissReconnectWindow();
+}
+
+void TDataModule1::dismissReconnectWindow()
+{
     if (!ReconnectWindow)
         return;
     ReconnectUi& ui = reconnectUi();
@@ -118,12 +119,17 @@ void TDataModule1::UniConnection1AfterConnect(QObject*)
     ui.closeReconnectWindow(w);
 }
 
-void TDataModule1::UniConnection1ConnectionLost(QObject*, QObject*, TConnLostCause, TRetryMode& RetryMode)
+void TDataModule1::keepTrying()
 {
     // Not restarted when it runs: operations failing in quick succession must not
     // keep pushing the next attempt away.
     if (!TimerConnecting.isActive())
         TimerConnecting.start();
+}
+
+void TDataModule1::UniConnection1ConnectionLost(QObject*, QObject*, TConnLostCause, TRetryMode& RetryMode)
+{
+    keepTrying();
     if (!ReconnectWindow) {
         ReconnectUi& ui = reconnectUi();
         QObject* w = ui.createReconnectWindow();
@@ -158,8 +164,7 @@ void TDataModule1::UniConnection1Error(QObject*, const EDbError& E, bool& Fail)
         break;
     case erConnectionLost:
         if (!lossKnown) {
-            if (!TimerConnecting.isActive())
-                TimerConnecting.start();
+            keepTrying();
             MyMessageDlg(nullptr, QStringLiteral("Потеряна связь с Интернет (базой данных)!"), attention, mbOK);
         }
         Fail = false;
@@ -177,12 +182,7 @@ void TDataModule1::TimerConnectingTimer()
     // A message box of the last attempt may still be open; one attempt at a time.
     if (reconnecting_)
         return;
-    reconnecting_ = true;
-    struct Done
-    {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{reconnecting_};
+    const QScopedValueRollback<bool> attempt(reconnecting_, true);
     try {
         if (!UniConnection1.connected())
             UniConnection1.open();
@@ -191,6 +191,4 @@ void TDataModule1::TimerConnectingTimer()
     }
     if (UniConnection1.connected())
         TimerConnecting.stop();
-    else if (!TimerConnecting.isActive())
-        TimerConnecting.start();
 }

@@ -64,6 +64,11 @@ public:
     void TimerConnectingTimer();
 
 private:
+    // Closes the reconnect window, if any, and gives the other windows back.
+    void dismissReconnectWindow();
+    // Starts the reconnection attempts unless they run already.
+    void keepTrying();
+
     bool reconnecting_ = false;  // a timer attempt is under way
 };
 

@@ -126,12 +126,8 @@ void TDbConnection::rollback() noexcept
     if (!connected_)
         return;  // the server dropped the transaction with the connection
     QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!db.rollback()) {
-        // Left open, the transaction would be committed by the next BEGIN.
-        db.close();
-        releaseStatements();
-        connected_ = false;
-    }
+    if (!db.rollback())
+        close();  // left open, the transaction would be committed by the next BEGIN
 }
 
 bool TDbConnection::runTransaction(const std::function<void()>& work)
