@@ -64,10 +64,10 @@ void accountDialog(QDialog* dialog, const char* name, const QString& title)
     dialog->setFont(QFont(QStringLiteral("Tahoma"), 8));
 }
 
-QFrame* accountPanel(QWidget* parent)
+QFrame* accountPanel(QWidget* parent, const char* name)
 {
     auto* panel = new QFrame(parent);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(QLatin1String(name));
     panel->setFrameShape(QFrame::StyledPanel);
     return panel;
 }
@@ -80,7 +80,7 @@ TLabeledEdit* emailEdit(QWidget* parent)
     return e;
 }
 
-void panelWithSaveCancel(QDialog* dialog, QFrame* panel, QPushButton*& btOK, QPushButton*& btCancel)
+QHBoxLayout* saveCancelRow(QDialog* dialog, QPushButton*& btOK, QPushButton*& btCancel)
 {
     btOK = accountButton(QStringLiteral("Сохранить"), "btOK", dialog);
     btCancel = accountButton(QStringLiteral("Отмена"), "btCancel", dialog);
@@ -89,6 +89,12 @@ void panelWithSaveCancel(QDialog* dialog, QFrame* panel, QPushButton*& btOK, QPu
     buttons->addStretch(1);
     buttons->addWidget(btOK);
     buttons->addWidget(btCancel);
+    return buttons;
+}
+
+void panelWithSaveCancel(QDialog* dialog, QFrame* panel, QPushButton*& btOK, QPushButton*& btCancel)
+{
+    QHBoxLayout* buttons = saveCancelRow(dialog, btOK, btCancel);
     auto* column = new QVBoxLayout(dialog);
     column->addWidget(panel);
     column->addLayout(buttons);

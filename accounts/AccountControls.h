@@ -7,6 +7,7 @@
 
 class QDialog;
 class QFrame;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -23,12 +24,13 @@ QLabel* accountHeading(const QString& text, int pixelSize, bool bold, QWidget* p
 
 // A fixed-size account window: its name, its title and its Tahoma 8.
 void accountDialog(QDialog* dialog, const char* name, const QString& title);
-// The framed panel "Panel1" that holds a window's fields.
-QFrame* accountPanel(QWidget* parent);
+// A framed panel that holds some of a window's controls.
+QFrame* accountPanel(QWidget* parent, const char* name = "Panel1");
 // The e-mail edit "ledLogin" with its hint, which screen readers give too.
 TLabeledEdit* emailEdit(QWidget* parent);
-// The window's column: the panel, and under it on the right "Сохранить"
-// (the default button) and "Отмена".
+// "Сохранить" (the default button) and "Отмена", on the right of their row.
+QHBoxLayout* saveCancelRow(QDialog* dialog, QPushButton*& btOK, QPushButton*& btCancel);
+// The window's column: the panel, and under it the Save/Cancel row.
 void panelWithSaveCancel(QDialog* dialog, QFrame* panel, QPushButton*& btOK, QPushButton*& btCancel);
 
 }  // namespace sor

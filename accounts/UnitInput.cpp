@@ -28,19 +28,13 @@ TfrmInput::TfrmInput(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(QFont(QStringLiteral("Tahoma"), 8));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::StyledPanel);
+    Panel1 = sor::accountPanel(this, "Panel1");
     Label1 = sor::accountHeading(QStringLiteral("Авторизация"), 19, false, Panel1);
     auto* headerRow = new QHBoxLayout(Panel1);
     headerRow->addWidget(Label1);
 
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFrameShape(QFrame::StyledPanel);
-    ledLogin = sor::accountEdit(QStringLiteral("E-mail"), "ledLogin", Panel2);
-    ledLogin->setToolTip(QStringLiteral("Введите адрес электронной почты"));
-    ledLogin->lineEdit()->setToolTip(ledLogin->toolTip());
+    Panel2 = sor::accountPanel(this, "Panel2");
+    ledLogin = sor::emailEdit(Panel2);
     ledPass = sor::accountEdit(QStringLiteral("Пароль"), "ledPass", Panel2);
     ledPass->setEchoMode(QLineEdit::Password);
     chLoginSave = new QCheckBox(QStringLiteral("Сохранить данные "), Panel2);
@@ -55,9 +49,7 @@ TfrmInput::TfrmInput(QWidget* parent) : QDialog(parent)
     inputs->addWidget(chLoginSave, 0, Qt::AlignLeft);
     inputs->addStretch(1);
 
-    Panel3 = new QFrame(this);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->setFrameShape(QFrame::StyledPanel);
+    Panel3 = sor::accountPanel(this, "Panel3");
     btRestPass = sor::accountButton(QStringLiteral("Восстановить пароль"), "btRestPass", Panel3);
     btOK = sor::accountButton(QStringLiteral("Войти"), "btOK", Panel3);
     btRegistr = sor::accountButton(QStringLiteral("Регистрация"), "btRegistr", Panel3);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "accounts/AccountControls.h"
 #include "accounts/StoredLogin.h"
 #include "speech/Announce.h"
 
@@ -12,26 +13,13 @@ TfrSettings* frSettings = nullptr;
 
 TfrSettings::TfrSettings(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frSettings"));
-    setWindowTitle(QStringLiteral("Настройки программы"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    sor::accountDialog(this, "frSettings", QStringLiteral("Настройки программы"));
 
-    btOK = new QPushButton(QStringLiteral("Сохранить"), this);
-    btCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    QHBoxLayout* buttons = sor::saveCancelRow(this, btOK, btCancel);
     chAutoLogin = new QCheckBox(QStringLiteral("Автоматическая авторизация "), this);
-    btOK->setObjectName(QStringLiteral("btOK"));
-    btCancel->setObjectName(QStringLiteral("btCancel"));
     chAutoLogin->setObjectName(QStringLiteral("chAutoLogin"));
-    btOK->setAccessibleName(btOK->text());
-    btCancel->setAccessibleName(btCancel->text());
     chAutoLogin->setAccessibleName(chAutoLogin->text());
-    btOK->setDefault(true);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btOK);
-    buttons->addWidget(btCancel);
     auto* column = new QVBoxLayout(this);
     column->addWidget(chAutoLogin);
     column->addStretch(1);
