@@ -84,6 +84,11 @@ QString sessionTakenOverText()
                           "Эта копия программы будет закрыта.");
 }
 
+bool confirmProgramClose(QObject* owner)
+{
+    return MyMessageDlg(owner, QStringLiteral("Закрыть прогграмму?"), QStringLiteral("Вопрос."), mbYes | mbNo) == mrYes;
+}
+
 TGame::TGame(TGameView& view, QObject* parent) : QObject(parent), view_(view)
 {
     setObjectName(QStringLiteral("Game"));
@@ -156,11 +161,14 @@ void TGame::SetPoleStatus(int v)
 bool TGame::VerMyGUID()
 {
     TDataModule1& dm = dataModule();
-    try {
+    const auto check = [&] {
         dm.LoginQuery.close();
         dm.QVerGUID.close();
         dm.QVerGUID.open();
         dm.LoginQuery.open();
+    };
+    try {
+        check();
     } catch (const std::exception& e) {
         PlainMessageBox(failureText(e));
         // Back to a usable state: connected, the session check and the cached row
@@ -168,10 +176,7 @@ bool TGame::VerMyGUID()
         // come back by itself.
         try {
             dm.UniConnection1.open();
-            dm.LoginQuery.close();
-            dm.QVerGUID.close();
-            dm.QVerGUID.open();
-            dm.LoginQuery.open();
+            check();
         } catch (const std::exception&) {
             // reported by the connection; this step stops all the same
         }
@@ -292,6 +297,24 @@ QDateTime TGame::CachedStamp(const QString& field) const
     return dataModule().LoginQuery.asDateTime(field);
 }
 
+void TGame::ReopenStatusRow()
+{
+    TDbQuery& q = dataModule().LoginQuery;
+    q.close();
+    q.open();
+}
+
+bool TGame::StampTour(const QString& field)
+{
+    TDataModule1& dm = dataModule();
+    TDbQuery& q = dm.QueryQuery;
+    q.setSql({QStringLiteral("UPDATE  Sor_users "),
+              QStringLiteral("SET ") + field + QStringLiteral("= NOW() "),
+              QStringLiteral("WHERE UserID=:UserID")});
+    q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
+    return dm.UniConnection1.execInTransaction(q);
+}
+
 void TGame::SetTurCurent(int n)
 {
     if (n < 1 || n > 3) {
@@ -326,11 +349,7 @@ void TGame::SetTurCurent(int n)
         SetiLedTimer(int(qMax<qint64>(0, qint64(d) - e)));
     } else {
         SetiLedTimer(d);
-        q.setSql({QStringLiteral("UPDATE  Sor_users "),
-                  QStringLiteral("SET ") + sTurStartField + QStringLiteral("= NOW() "),
-                  QStringLiteral("WHERE UserID=:UserID")});
-        q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
-        dm.UniConnection1.execInTransaction(q);  // rolled back on failure, nothing more
+        StampTour(sTurStartField);  // rolled back on failure, nothing more
     }
 }
 
@@ -347,8 +366,7 @@ int TGame::CheckTur(int tur)
         dm.UniConnection1.close();
         try {
             dm.UniConnection1.open();
-            dm.LoginQuery.close();
-            dm.LoginQuery.open();
+            ReopenStatusRow();
         } catch (const std::exception&) {
             dm.UniConnection1.close();
         }
@@ -369,16 +387,10 @@ void TGame::CloseTur(int tur)
         return;
     if (CachedStamp(sTurEndField).isValid())
         return;  // stamped once only
-    TDataModule1& dm = dataModule();
-    TDbQuery& q = dm.QueryQuery;
-    q.setSql({QStringLiteral("UPDATE  Sor_users "),
-              QStringLiteral("SET ") + sTurEndField + QStringLiteral("= NOW() "),
-              QStringLiteral("WHERE UserID=:UserID")});
-    q.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
-    dm.LoginQuery.close();
-    dm.UniConnection1.execInTransaction(q);
+    dataModule().LoginQuery.close();
+    StampTour(sTurEndField);
     try {
-        dm.LoginQuery.open();
+        dataModule().LoginQuery.open();
     } catch (const std::exception&) {
         // reported; the next tour check finds the row missing and tries again
     }
@@ -453,9 +465,8 @@ bool TGame::SaveAnswer(const QString& text)
     q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
     if (!dm.UniConnection1.execInTransaction(q)) {
         // Not stored; the verdict stands and the game goes on.
-        dm.LoginQuery.close();
         try {
-            dm.LoginQuery.open();
+            ReopenStatusRow();
         } catch (const std::exception&) {
             // reported by the connection
         }
@@ -600,11 +611,16 @@ void TGame::ShowQuestion()
     SpeechOut(CurQuestion.sQuestion, false);
     for (int n = 1; n <= 4; ++n)
         view_.setAnswerCaption(n, QString::number(n) + QStringLiteral(": ") + places[n - 1]);
+    SpeechOut(VariantsText(), false);
+    bQuestionAnswered = false;
+}
+
+QString TGame::VariantsText() const
+{
     QString variants = QStringLiteral("Варианты ответов. ");
     for (int n = 1; n <= 4; ++n)
         variants += view_.answerCaption(n) + QStringLiteral(". ");
-    SpeechOut(variants, false);
-    bQuestionAnswered = false;
+    return variants;
 }
 
 bool TGame::ShowRightAnswer()
@@ -663,8 +679,7 @@ void TGame::ShowGameResult(int reason)
 
         if (reason == 1) {
             // The end stamp of the third tour has just been written.
-            dm.LoginQuery.close();
-            dm.LoginQuery.open();
+            ReopenStatusRow();
             q.setSql({QStringLiteral("SELECT * FROM Sor_setttings")});
             q.open();
             qint64 left = 0;
@@ -762,10 +777,7 @@ void TGame::N5Click()
     if (view_.answerCaption(1).isEmpty())
         return;
     view_.flushKeyboard();
-    QString variants = QStringLiteral("Варианты ответов. ");
-    for (int n = 1; n <= 4; ++n)
-        variants += view_.answerCaption(n) + QStringLiteral(". ");
-    SpeechOut(variants, true);
+    SpeechOut(VariantsText(), true);
 }
 
 namespace {

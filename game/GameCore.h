@@ -265,6 +265,14 @@ protected:
     // (counts, the time left and the score).
     void ShowGameResult(int reason);
 
+    // Closes and opens the player's cached row again. A failure is thrown.
+    void ReopenStatusRow();
+    // Stamps the tour column `field` with the server's NOW(), in a transaction
+    // (rolled back on failure). False when it was not stored.
+    bool StampTour(const QString& field);
+    // "Варианты ответов. " and the four answer captions, as they are spoken.
+    QString VariantsText() const;
+
     // The stamp `field` of the cached row; invalid when not set. Throws EDbError
     // when the cached row is not loaded.
     QDateTime CachedStamp(const QString& field) const;
@@ -295,5 +303,8 @@ private:
 
 // The message of a copy whose login was taken over.
 QString sessionTakenOverText();
+
+// Asks the player "Закрыть прогграмму?" (Yes/No) over `owner`; true on Yes.
+bool confirmProgramClose(QObject* owner);
 
 }  // namespace sor

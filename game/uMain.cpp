@@ -409,8 +409,7 @@ void TfrMain::FormResize()
 void TfrMain::FormCloseQuery(bool& CanClose)
 {
     SpeechStop();
-    CanClose = MyMessageDlg(this, QStringLiteral("Закрыть прогграмму?"), QStringLiteral("Вопрос."),
-                            sor::mbYes | sor::mbNo) == sor::mrYes;
+    CanClose = sor::confirmProgramClose(this);
 }
 
 void TfrMain::FormClose()

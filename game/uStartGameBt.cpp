@@ -7,6 +7,7 @@
 #include <QStylePainter>
 #include <QVBoxLayout>
 
+#include "game/GameCore.h"
 #include "speech/Announce.h"
 #include "speech/MessageDlg.h"
 #include "speech/SpeechRoutines.h"
@@ -83,12 +84,11 @@ bool TfrStartGameBt::FormKeyPress(QKeyEvent* event)
         return true;
     asking_ = true;
     const QPointer<TfrStartGameBt> self(this);
-    const int answer =
-        MyMessageDlg(this, QStringLiteral("Закрыть прогграмму?"), QStringLiteral("Вопрос."), sor::mbYes | sor::mbNo);
+    const bool close = sor::confirmProgramClose(this);
     if (!self)
         return true;
     asking_ = false;
-    if (answer == sor::mrYes)
+    if (close)
         done(sor::mrCancel);
     return true;
 }
