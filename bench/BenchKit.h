@@ -4,11 +4,16 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
+
+#include "support/TestServer.h"
 
 namespace benchkit {
 
@@ -47,6 +52,46 @@ inline long residentKb()
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
+}
+
+// A game server of the benchmark's own in a temporary folder, stopped and
+// removed at the end.
+class BenchServer
+{
+public:
+    BenchServer() : server_(tmp_.path() + QStringLiteral("/srv")) {}
+    // Says why on stderr when it does not start.
+    bool start()
+    {
+        if (server_.start())
+            return true;
+        std::fprintf(stderr, "the game server did not start\n");
+        return false;
+    }
+    sortest::ClientParams clientParams() const { return server_.clientParams(); }
+    QString dir() const { return server_.dir(); }
+
+private:
+    QTemporaryDir tmp_;
+    sortest::PrivateServer server_;
+};
+
+// A bare Qt connection named `name` with the game connection's options, for
+// the round trips measured next to the client's; says why on stderr when it
+// does not open.
+inline bool openBare(QSqlDatabase& db, const sortest::ClientParams& p, const QString& name)
+{
+    db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+    db.setHostName(p.host);
+    db.setPort(p.port);
+    db.setUserName(p.user);
+    db.setPassword(p.password);
+    db.setDatabaseName(p.database);
+    db.setConnectOptions(QStringLiteral("CLIENT_COMPRESS;CLIENT_FOUND_ROWS"));
+    if (db.open())
+        return true;
+    std::fprintf(stderr, "the bare connection failed\n");
+    return false;
 }
 
 }  // namespace benchkit

@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "accounts/LoginProcedure.h"
 #include "accounts/MailSender.h"
 #include "accounts/PasswordRestore.h"
+#include "BenchKit.h"
 #include "data/DataModulUnit.h"
 #include "support/MessageRecorder.h"
 #include "support/SmtpPeer.h"
@@ -66,12 +66,9 @@ int main(int argc, char** argv)
     const int logins = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
     const int mails = argc > 2 ? std::max(5, std::atoi(argv[2])) : 50;
 
-    QTemporaryDir tmp;
-    sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
-    if (!server.start()) {
-        std::fprintf(stderr, "the game server did not start\n");
+    benchkit::BenchServer server;
+    if (!server.start())
         return 1;
-    }
     sortest::SmtpPeer peer;
     if (!peer.start()) {
         std::fprintf(stderr, "the mail peer did not start: %s\n", qPrintable(peer.error()));

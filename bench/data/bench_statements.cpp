@@ -9,12 +9,12 @@
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 
+#include "BenchKit.h"
 #include "data/DataModulUnit.h"
 #include "support/MessageRecorder.h"
 #include "support/TestServer.h"
@@ -67,12 +67,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
 
-    QTemporaryDir tmp;
-    sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
-    if (!server.start()) {
-        std::fprintf(stderr, "the game server did not start\n");
+    benchkit::BenchServer server;
+    if (!server.start())
         return 1;
-    }
     const sortest::ClientParams p = server.clientParams();
 
     sortest::MessageRecorder quiet;
@@ -80,17 +77,9 @@ int main(int argc, char** argv)
     dm.UniConnection1.open();
 
     // The bare client, with the same connect options as the module.
-    QSqlDatabase bare = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("bare"));
-    bare.setHostName(p.host);
-    bare.setPort(p.port);
-    bare.setUserName(p.user);
-    bare.setPassword(p.password);
-    bare.setDatabaseName(p.database);
-    bare.setConnectOptions(QStringLiteral("CLIENT_COMPRESS;CLIENT_FOUND_ROWS"));
-    if (!bare.open()) {
-        std::fprintf(stderr, "the bare connection failed\n");
+    QSqlDatabase bare;
+    if (!benchkit::openBare(bare, p, QStringLiteral("bare")))
         return 1;
-    }
 
     std::printf("%d runs each, best of 3 rounds, microseconds per run, loopback, compression on.\n"
                 "bare: QSqlQuery prepared once; cpu: time of the client's own thread.\n\n", n);

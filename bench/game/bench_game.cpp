@@ -22,7 +22,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -79,12 +78,9 @@ int main(int argc, char** argv)
     const int idleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
     const int steps = argc > 2 ? std::max(20, std::atoi(argv[2])) : 300;
 
-    QTemporaryDir tmp;
-    sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
-    if (!server.start()) {
-        std::fprintf(stderr, "the game server did not start\n");
+    benchkit::BenchServer server;
+    if (!server.start())
         return 1;
-    }
     const sortest::ClientParams p = server.clientParams();
 
     // The data: questions up to 10,000 in all, a hundred other players'
@@ -184,17 +180,9 @@ int main(int argc, char** argv)
     // ---- the same statements, bare -----------------------------------------------
     Figures bareStep, bareDraw;
     {
-        QSqlDatabase bare = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("bare"));
-        bare.setHostName(p.host);
-        bare.setPort(p.port);
-        bare.setUserName(p.user);
-        bare.setPassword(p.password);
-        bare.setDatabaseName(p.database);
-        bare.setConnectOptions(QStringLiteral("CLIENT_COMPRESS;CLIENT_FOUND_ROWS"));
-        if (!bare.open()) {
-            std::fprintf(stderr, "the bare connection failed\n");
+        QSqlDatabase bare;
+        if (!benchkit::openBare(bare, p, QStringLiteral("bare")))
             return 1;
-        }
         const auto readAll = [](QSqlQuery& q) {
             QVariant sink;
             const int columns = q.record().count();

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -39,12 +38,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 20;
 
-    QTemporaryDir tmp;
-    sortest::PrivateServer server(tmp.path() + QStringLiteral("/srv"));
-    if (!server.start()) {
-        std::fprintf(stderr, "the game server did not start\n");
+    benchkit::BenchServer server;
+    if (!server.start())
         return 1;
-    }
     const sortest::ClientParams p = server.clientParams();
 
     sortest::MessageRecorder quiet;
