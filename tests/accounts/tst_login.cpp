@@ -19,7 +19,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_login");
+const QString kDb = sortest::TestServer::ownDatabase();
 const QString kDemo = QStringLiteral("demo@tavrek.example");
 const QString kDemoHash = QStringLiteral("9094d4623a7552bbeab2a9d86111f2d3");  // "sorventa"
 

@@ -27,7 +27,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_loginwindow");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 bool open(QWidget* w)
 {

@@ -27,7 +27,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_registration");
+const QString kDb = sortest::TestServer::ownDatabase();
 const QString kCaption = QStringLiteral("Сохранение записи.");
 const QString kDuplicate = QStringLiteral(
     "Ошибка сохранения данных.\r\nИгрок с таким адресом электронной почты уже зарегистрирован.");

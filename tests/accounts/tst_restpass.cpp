@@ -33,7 +33,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_restpass");
+const QString kDb = sortest::TestServer::ownDatabase();
 const QString kAttention = QStringLiteral("Внимание!");
 const QString kSent = QStringLiteral("Код восттановления отправлен на электронный ящик.");
 const QString kNoAccount = QStringLiteral("Аккаунт с таким адресом электронной почты не зарегистрирован.");

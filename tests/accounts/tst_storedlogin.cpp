@@ -28,7 +28,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_storedlogin");
+const QString kDb = sortest::TestServer::ownDatabase();
 const QString kMissing = QStringLiteral("<missing>");
 
 // Shows a window and gives it the keyboard.

@@ -29,13 +29,13 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(TestServer::available(), "the test game server is not running");
-        QVERIFY(TestServer::createDatabase(QStringLiteral("t_programsteps")));
+        QVERIFY(TestServer::createDatabase(TestServer::ownDatabase()));
     }
 
     void loopRunsUntilTheMainWindowCloses()
     {
         sortest::SpeechRig rig;
-        TDataModule1 dm(TestServer::clientParams(QStringLiteral("t_programsteps")));
+        TDataModule1 dm(TestServer::clientParams(TestServer::ownDatabase()));
         dm.UniConnection1.open();
         QVERIFY(sortest::logIn(dm));
         sortest::MessageRecorder messages;

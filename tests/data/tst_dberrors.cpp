@@ -15,7 +15,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_dberrors");
+const QString kDb = sortest::TestServer::ownDatabase();
 const QString kAttention = QStringLiteral("Внимание! ");
 
 }  // namespace

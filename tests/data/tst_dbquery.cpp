@@ -14,7 +14,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_dbquery");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 // What another client sees (committed data only).
 QVariant peek(const QString& sql)

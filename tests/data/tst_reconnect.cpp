@@ -25,7 +25,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_reconnect");
+const QString kDb = sortest::TestServer::ownDatabase();
 const QString kDemo = QStringLiteral("demo@tavrek.example");
 
 int reconnectWindowsShown()

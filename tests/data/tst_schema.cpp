@@ -13,7 +13,7 @@
 using sortest::TestServer;
 
 namespace {
-const QString kDb = QStringLiteral("t_schema");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 QString lines(const QStringList& l)
 {

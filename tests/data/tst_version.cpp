@@ -17,7 +17,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_version");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 bool setRequiredVersion(const QString* text)
 {

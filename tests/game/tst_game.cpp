@@ -32,7 +32,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_game");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 // The game with its routines within reach of the test.
 class Game : public sor::TGame

@@ -25,7 +25,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_gamecore");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 // The logged-in player's rows on the server, read and set behind the client's back.
 sortest::GameRows rows()

@@ -35,7 +35,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_gamewindow");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 // Another window of the program, which has the keyboard focus while the
 // player answers.

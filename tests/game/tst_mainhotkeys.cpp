@@ -27,7 +27,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_mainhotkeys");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 // Another window of the program, which notes the keys it gets. (Not a text
 // edit: without X an edit keeps typed digits from the program's shortcuts.)

@@ -43,7 +43,7 @@ using sortest::TestServer;
 
 namespace {
 
-const QString kDb = QStringLiteral("t_mainwindow");
+const QString kDb = sortest::TestServer::ownDatabase();
 
 // The logged-in player's rows on the server, read and set behind the client's back.
 sortest::GameRows rows()

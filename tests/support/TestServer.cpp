@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -45,6 +46,22 @@ QString TestServer::dir()
 int TestServer::port()
 {
     return readPort(dir());
+}
+
+QString TestServer::testName()
+{
+    QString name = qEnvironmentVariable("SORVENTA_TEST_NAME");
+    if (name.isEmpty())
+        name = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).fileName();
+    return name;
+}
+
+QString TestServer::ownDatabase()
+{
+    QString name = testName();
+    if (name.startsWith(QStringLiteral("tst_")))
+        name.remove(0, 4);
+    return QStringLiteral("t_") + name;
 }
 
 bool TestServer::available()

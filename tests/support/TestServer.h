@@ -21,6 +21,12 @@ public:
     static int port();         // its TCP port on 127.0.0.1
     static bool available();   // the fixture is up
 
+    // The CTest target this process runs as (SORVENTA_TEST_NAME, or the program's
+    // own name), and the database, folders and names it owns: one source built as
+    // two targets never shares them, so targets may run side by side.
+    static QString testName();
+    static QString ownDatabase();   // "t_" + testName()
+
     // Drops and creates `name` from the schema and the seed, with the client
     // account granted on it. Returns false (with a warning) on failure.
     static bool createDatabase(const QString& name);
