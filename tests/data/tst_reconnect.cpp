@@ -90,9 +90,11 @@ public:
         });
         timer_.start(10);
     }
-    qint64 longest = 0;
+    // Up to now: a loop held since its last run counts too.
+    qint64 longestNow() const { return qMax(longest, clock_.elapsed() - last_); }
 
 private:
+    qint64 longest = 0;
     QElapsedTimer clock_;
     QTimer timer_;
     qint64 last_ = 0;
@@ -460,10 +462,10 @@ private slots:
 
         StallMeter meter;
         QTRY_VERIFY_WITH_TIMEOUT(failed >= 2, 20000);  // two attempts given up at their bound
-        qInfo("longest event-loop stall over %d attempts at a silent server: %lld ms", silent.accepted,
-              meter.longest);
+        const qint64 stall = meter.longestNow();
+        qInfo("longest event-loop stall over %d attempts at a silent server: %lld ms", silent.accepted, stall);
+        QVERIFY2(stall < 1000, qPrintable(QString("the loop stood still for %1 ms").arg(stall)));
         QVERIFY(silent.accepted >= 2);
-        QVERIFY2(meter.longest < 1000, qPrintable(QString("the loop stood still for %1 ms").arg(meter.longest)));
         QVERIFY(messages->messages.isEmpty());
         QCOMPARE(reconnectWindowsShown(), 1);
         QVERIFY(dm->TimerConnecting.isActive());
@@ -487,11 +489,12 @@ private slots:
         QElapsedTimer took;
         took.start();
         QVERIFY_THROWS_EXCEPTION(sor::EDbAbort, dm.UniConnection1.open());
+        const qint64 stall = meter.longestNow();
         qInfo("a connect to a silent server gave up after %lld ms; longest event-loop stall %lld ms", took.elapsed(),
-              meter.longest);
+              stall);
+        QVERIFY2(stall < 1000, qPrintable(QString("the loop stood still for %1 ms").arg(stall)));
         QVERIFY(!dm.UniConnection1.connected());
-        QCOMPARE(silent.accepted, 1);
-        QVERIFY2(meter.longest < 1000, qPrintable(QString("the loop stood still for %1 ms").arg(meter.longest)));
+        QTRY_COMPARE(silent.accepted, 1);
         QCOMPARE(messages->messages.size(), 1);
         QCOMPARE(messages->messages[0].text, QStringLiteral("Отсутствует связь с базой данных!"));
     }
