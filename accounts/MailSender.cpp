@@ -34,15 +34,53 @@ size_t readUpload(char* buffer, size_t size, size_t count, void* user)
     return n;
 }
 
-// The whole exchange; runs on the worker thread and touches nothing shared.
-QString sendWithCurl(const SmtpSettings& s, const QByteArray& recipient, const QByteArray& message)
+// What the server offered for logging in, read from its EHLO reply as it comes.
+struct Offer
 {
+    bool auth = false;   // some AUTH mechanism is offered
+    bool login = false;  // LOGIN among them
+};
+
+size_t readReplyLine(char* buffer, size_t size, size_t count, void* user)
+{
+    auto* offer = static_cast<Offer*>(user);
+    const size_t n = size * count;
+    // "250-AUTH PLAIN LOGIN" or the older "250-AUTH=LOGIN".
+    const QByteArray line = QByteArray(buffer, qsizetype(n)).trimmed().toUpper();
+    if (line.size() > 4 && line.startsWith("250")) {
+        const QByteArray rest = line.mid(4);
+        if (rest.startsWith("AUTH ") || rest.startsWith("AUTH=")) {
+            offer->auth = true;
+            const QList<QByteArray> words = rest.mid(5).simplified().split(' ');
+            if (words.contains("LOGIN"))
+                offer->login = true;
+        }
+    }
+    return n;
+}
+
+struct Exchange
+{
+    QString failure;  // empty when the mail went out
+    CURLcode code = CURLE_OK;
+    Offer offer;
+};
+
+// The whole exchange; runs on the worker thread and touches nothing shared.
+// `loginOptions` picks the AUTH mechanisms libcurl may use.
+Exchange sendWithCurl(const SmtpSettings& s, const QByteArray& recipient, const QByteArray& message,
+                      const char* loginOptions)
+{
+    Exchange exchange;
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
     CURL* curl = curl_easy_init();
-    if (!curl)
-        return QStringLiteral("the mail library could not start");
+    if (!curl) {
+        exchange.failure = QStringLiteral("the mail library could not start");
+        exchange.code = CURLE_FAILED_INIT;
+        return exchange;
+    }
     const QByteArray host = s.host.contains(QLatin1Char(':')) ? "[" + s.host.toUtf8() + "]" : s.host.toUtf8();
     const QByteArray url = "smtp://" + host + ':' + QByteArray::number(s.port);
     const QByteArray user = s.user.toUtf8();
@@ -60,7 +98,9 @@ QString sendWithCurl(const SmtpSettings& s, const QByteArray& recipient, const Q
     curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_NONE));
     curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-    curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+    curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, loginOptions);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, readReplyLine);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &exchange.offer);
     curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
     curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
@@ -71,13 +111,23 @@ QString sendWithCurl(const SmtpSettings& s, const QByteArray& recipient, const Q
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(s.totalTimeoutMs));
     curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(s.responseTimeoutS));
 
-    const CURLcode result = curl_easy_perform(curl);
-    QString failure;
-    if (result != CURLE_OK)
-        failure = QString::fromUtf8(*error ? error : curl_easy_strerror(result));
+    exchange.code = curl_easy_perform(curl);
+    if (exchange.code != CURLE_OK)
+        exchange.failure = QString::fromUtf8(*error ? error : curl_easy_strerror(exchange.code));
     curl_slist_free_all(rcpt);
     curl_easy_cleanup(curl);
-    return failure;
+    return exchange;
+}
+
+// AUTH LOGIN whenever the server offers it. A server without LOGIN is asked
+// again with any mechanism that it and libcurl share; the first attempt ended
+// before MAIL FROM, so nothing is sent twice.
+QString sendAuthenticated(const SmtpSettings& s, const QByteArray& recipient, const QByteArray& message)
+{
+    const Exchange first = sendWithCurl(s, recipient, message, "AUTH=LOGIN");
+    if (first.code == CURLE_LOGIN_DENIED && first.offer.auth && !first.offer.login)
+        return sendWithCurl(s, recipient, message, "AUTH=*").failure;
+    return first.failure;
 }
 
 }  // namespace
@@ -109,7 +159,7 @@ bool SmtpMailSender::send(const MailMessage& message)
     const QByteArray recipient = '<' + message.recipient.toUtf8() + '>';
     const SmtpSettings settings = settings_;
     QString failure;
-    runResponsively([&] { failure = sendWithCurl(settings, recipient, text); });
+    runResponsively([&] { failure = sendAuthenticated(settings, recipient, text); });
     lastError_ = failure;
     return failure.isEmpty();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Sending mail: the game's own account on its mail server, SMTP with AUTH LOGIN
-// and no TLS, every wait bounded. The windows reach the sender through a seam
+// (another mechanism only when the server lacks LOGIN) and no TLS, every wait bounded. The windows reach the sender through a seam
 // (mailSender()), so that tests can point it at a mail peer of their own.
 
 #include <QString>

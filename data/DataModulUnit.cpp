@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 #include "app/AppInfo.h"
@@ -37,6 +38,7 @@ TDataModule1::TDataModule1(const DbParams& params, QObject* owner)
     TimerConnecting.setObjectName(QStringLiteral("TimerConnecting"));
     TimerConnecting.setInterval(1000);
     connect(&TimerConnecting, &QTimer::timeout, this, &TDataModule1::TimerConnectingTimer);
+    connect(&probe_, &ServerProbe::finished, this, &TDataModule1::finishReconnectAttempt);
 
     UpdaterFolder = QCoreApplication::applicationDirPath();
     DataModuleCreate(params);
@@ -179,13 +181,26 @@ void TDataModule1::UniConnection1Error(QObject*, const EDbError& E, bool& Fail)
 
 void TDataModule1::TimerConnectingTimer()
 {
-    // A message box of the last attempt may still be open; one attempt at a time.
-    if (reconnecting_)
+    // A message box of the last attempt may still be open, or the server not
+    // answered yet; one attempt at a time.
+    if (reconnecting_ || UniConnection1.connecting())
         return;
-    const QScopedValueRollback<bool> attempt(reconnecting_, true);
+    if (UniConnection1.connected()) {
+        TimerConnecting.stop();
+        return;
+    }
+    // The server is asked without waiting: the reconnect window, its button, the
+    // speech and the tour clock go on while it answers or stays silent.
+    reconnecting_ = true;
+    probe_.start(UniConnection1.params().host, UniConnection1.params().port);
+}
+
+void TDataModule1::finishReconnectAttempt(ServerAnswer answer)
+{
+    const auto attemptOver = qScopeGuard([this] { reconnecting_ = false; });
     try {
         if (!UniConnection1.connected())
-            UniConnection1.open();
+            UniConnection1.openAfterProbe(answer);
     } catch (const std::exception&) {
         // reported (or quiet) already; the next tick tries again
     }

@@ -1,11 +1,13 @@
 #include "data/DbConnection.h"
 
+#include <QScopedValueRollback>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <atomic>
 #include <stdexcept>
 
 #include "data/DbQuery.h"
+#include "platform/ResponsiveWait.h"
 
 namespace sor {
 
@@ -62,6 +64,23 @@ void TDbConnection::open()
 {
     if (connected_)
         return;
+    if (connecting_)
+        // A timer of the waiting loop asking again: the first call reports.
+        throw EDbAbort(EDbError(erCannotConnect, 2003, QStringLiteral("already connecting to the game server")));
+    ServerAnswer answer = ServerAnswer::Answered;
+    if (probeApplies(params_.host)) {
+        const QScopedValueRollback<bool> waiting(connecting_, true);
+        const QString host = params_.host;
+        const int port = params_.port;
+        runResponsively([&] { answer = probeServer(host, port); });
+    }
+    openAfterProbe(answer);
+}
+
+void TDbConnection::openAfterProbe(ServerAnswer answer)
+{
+    if (connected_)
+        return;
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     // Closed first, the old connection takes its prepared statements with it
     // (nothing is sent on a connection that is gone).
@@ -73,6 +92,12 @@ void TDbConnection::open()
     db.setPassword(params_.password);
     db.setDatabaseName(params_.database);
     db.setConnectOptions(kConnectOptions);
+    if (answer == ServerAnswer::Silent)
+        // What the client library says of a server that never greets.
+        report(EDbError(reportNumber(2013, true), 2013,
+                        QStringLiteral("Lost connection to server at 'handshake: reading initial communication "
+                                       "packet', system error: 110")),
+               this, clOpen, true);
     if (!db.open()) {
         const QSqlError e = db.lastError();
         db.close();

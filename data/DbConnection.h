@@ -34,6 +34,7 @@
 
 #include "data/DbErrors.h"
 #include "data/DbParams.h"
+#include "data/ServerProbe.h"
 
 class QSqlError;
 
@@ -57,11 +58,23 @@ public:
     ~TDbConnection() override;
 
     void setParams(const DbParams& params);  // takes effect at the next open()
+    const DbParams& params() const { return params_; }
 
     // Connected: opened and not found gone since.
     bool connected() const { return connected_; }
-    // Connects (a no-op when connected). A failure is reported and thrown.
+    // Connects (a no-op when connected). A failure is reported and thrown. The
+    // server is first asked for its greeting off the GUI thread (ServerProbe.h),
+    // with the windows painted and the timers running meanwhile and the player's
+    // input held back; a server silent for the whole bound fails as a connect
+    // that timed out would. Called again while it waits, it throws EDbAbort
+    // without a report.
     void open();
+    // The same after the caller has asked the server itself, without waiting
+    // (the reconnect attempts): connects at once when the server answered, and
+    // fails as a timed-out connect when it stayed silent.
+    void openAfterProbe(ServerAnswer answer);
+    // True while open() waits for the server's answer.
+    bool connecting() const { return connecting_; }
     // Disconnects. Query objects keep their statements, parameters and rows.
     void close();
 
@@ -105,6 +118,7 @@ private:
     DbParams params_;
     QString name_;
     bool connected_ = false;
+    bool connecting_ = false;
     bool inTransaction_ = false;
     quint64 generation_ = 0;
     QList<TDbQuery*> queries_;

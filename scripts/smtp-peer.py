@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """A local mail server for play and tests: SMTP on 127.0.0.1 with AUTH LOGIN
-for the game's mail account, no TLS. Every message it accepts is saved as a
+(and PLAIN) for the game's mail account, no TLS. --auth names the mechanisms it
+offers (for a server that lacks LOGIN); --auth-log records each login's
+mechanism and outcome, one line each. Every message it accepts is saved as a
 .eml file in the mail folder, so that a restore code can be read there.
 
 Run with Debian's /usr/bin/python3 (python3-aiosmtpd).
@@ -37,9 +39,10 @@ class SaveToFolder:
 
 
 class Authenticator:
-    def __init__(self, user, password):
+    def __init__(self, user, password, log_path=None):
         self.user = user.encode()
         self.password = password.encode()
+        self.log_path = log_path
 
     def __call__(self, server, session, envelope, mechanism, auth_data):
         ok = (
@@ -47,6 +50,9 @@ class Authenticator:
             and auth_data.login == self.user
             and auth_data.password == self.password
         )
+        if self.log_path:
+            with open(self.log_path, "a") as f:
+                f.write(f"{mechanism} {'ok' if ok else 'refused'}\n")
         return AuthResult(success=ok, handled=False)
 
 
@@ -56,14 +62,22 @@ def main():
     ap.add_argument("--mail-dir", required=True)
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
+    ap.add_argument("--auth", default="LOGIN,PLAIN",
+                    help="the AUTH mechanisms offered, comma-separated (of LOGIN, PLAIN)")
+    ap.add_argument("--auth-log")
     args = ap.parse_args()
+    offered = {m.strip().upper() for m in args.auth.split(",") if m.strip()}
+    unknown = offered - {"LOGIN", "PLAIN"}
+    if unknown or not offered:
+        ap.error(f"--auth: unknown mechanisms {sorted(unknown)}" if unknown else "--auth: none given")
     os.makedirs(args.mail_dir, exist_ok=True)
 
     controller = Controller(
         SaveToFolder(args.mail_dir),
         hostname="127.0.0.1",
         port=args.port,
-        authenticator=Authenticator(args.user, args.password),
+        authenticator=Authenticator(args.user, args.password, args.auth_log),
+        auth_exclude_mechanism=[m for m in ("LOGIN", "PLAIN") if m not in offered],
         auth_require_tls=False,
         auth_required=True,
         decode_data=False,

@@ -103,6 +103,21 @@ int main(int argc, char** argv)
         compare("SELECT NOW(), reopened as is", n, b, m);
     }
 
+    {  // a connect: the module first asks for the server's greeting on a socket of its own
+        QSqlDatabase again;
+        if (!benchkit::openBare(again, p, QStringLiteral("again")))
+            return 1;
+        auto b = [&] {
+            again.close();
+            again.open();
+        };
+        auto m = [&] {
+            dm.UniConnection1.close();
+            dm.UniConnection1.open();
+        };
+        compare("connect (close, open)", std::max(100, n / 20), b, m);
+    }
+
     const QString candidates = QStringLiteral(
         "SELECT Sor_questions.* FROM Sor_questions LEFT JOIN Sor_Games ON Sor_questions.Id = Sor_Games.QuestID "
         "WHERE ((Sor_Games.QuestID IS NULL)OR (Sor_Games.SorUserID<>:SorUserID)) AND qlevel=:lvl");

@@ -97,6 +97,45 @@ private slots:
         QCOMPARE(d["body"].toString(), joinedBody(m.bodyLines));
         QVERIFY(d["message_id"].toString().endsWith("@tavrek.example>"));
         QVERIFY(d["date_parses"].toBool());
+        QCOMPARE(peer.authLog().last(), QStringLiteral("LOGIN ok"));
+    }
+
+    // LOGIN whenever the server offers it; a server without it still gets the
+    // mail through a mechanism both sides know, and a wrong password is still
+    // refused there. Each case on a peer of its own.
+    void authenticatesAsTheServerOffers_data()
+    {
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QStringList>("logins");
+        QTest::newRow("LOGIN and PLAIN") << QStringList{"LOGIN", "PLAIN"} << QString() << QStringList{"LOGIN ok"};
+        QTest::newRow("LOGIN only") << QStringList{"LOGIN"} << QString() << QStringList{"LOGIN ok"};
+        QTest::newRow("PLAIN only") << QStringList{"PLAIN"} << QString() << QStringList{"PLAIN ok"};
+        QTest::newRow("PLAIN only, wrong password")
+            << QStringList{"PLAIN"} << QStringLiteral("wrong") << QStringList{"PLAIN refused"};
+    }
+
+    void authenticatesAsTheServerOffers()
+    {
+        QFETCH(QStringList, offered);
+        QFETCH(QString, password);
+        QFETCH(QStringList, logins);
+        SmtpPeer own;
+        own.setAuthMechanisms(offered);
+        QVERIFY2(own.start(), qPrintable(own.error()));
+        sor::SmtpSettings s = own.clientSettings();
+        if (!password.isEmpty())
+            s.password = password;
+        sor::SmtpMailSender sender(s);
+        const bool sent = sender.send(sor::restoreMail("player@tavrek.example", "0123456789", sender.senderAddress()));
+        QCOMPARE(own.authLog(), logins);
+        if (password.isEmpty()) {
+            QVERIFY2(sent, qPrintable(sender.lastError()));
+            QVERIFY(own.waitForMessages(1));
+        } else {
+            QVERIFY(!sent);
+            QCOMPARE(own.messageFiles().size(), 0);
+        }
     }
 
     void failedSends_data()

@@ -105,7 +105,8 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<int>("number");
         QTest::newRow("syntax") << QStringList{"SELEC VerSorventa", "FROM  Version "} << 1064;
-        QTest::newRow("no such table") << QStringList{"SELECT * FROM Sor_games_typo"} << 1146;
+        // (A table the account holds no right on, existing or not, is 1142 to it.)
+        QTest::newRow("no such column") << QStringList{"SELECT VerSorventa_typo FROM Version"} << 1054;
         QTest::newRow("no right to change tables") << QStringList{"DROP TABLE Sor_Games"} << 1142;
     }
 

@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,12 +50,55 @@ void openAccountLookup(TDataModule1& dm)
     q.open();
 }
 
-QString demoName()
+// The demo account's restore code: a column the client writes.
+QString demoCode()
 {
     QSqlQuery q(TestServer::admin(kDb, QStringLiteral("peek")));
-    q.exec(QStringLiteral("SELECT name FROM users WHERE loginEmail='demo@tavrek.example'"));
+    q.exec(QStringLiteral("SELECT CodeRest FROM users WHERE loginEmail='demo@tavrek.example'"));
     return q.next() ? q.value(0).toString() : QString();
 }
+
+// A server that accepts every connection and never says a word: what a host
+// that drops the packets looks like to the client, without the firewall.
+class SilentServer : public QTcpServer
+{
+public:
+    int accepted = 0;
+    SilentServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection()) {
+                ++accepted;
+                s->setParent(this);  // held open, never written to
+            }
+        });
+    }
+};
+
+// The longest time the event loop went without running a 10 ms timer.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        clock_.start();
+        timer_.setTimerType(Qt::PreciseTimer);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            const qint64 now = clock_.elapsed();
+            longest = qMax(longest, now - last_);
+            last_ = now;
+        });
+        timer_.start(10);
+    }
+    // Up to now: a loop held since its last run counts too.
+    qint64 longestNow() const { return qMax(longest, clock_.elapsed() - last_); }
+
+private:
+    qint64 longest = 0;
+    QElapsedTimer clock_;
+    QTimer timer_;
+    qint64 last_ = 0;
+};
 
 }  // namespace
 
@@ -224,7 +270,7 @@ private slots:
     {
         auto dm = connectedModule(TestServer::clientParams(kDb));
         const qint64 id = connectionId(*dm);
-        const QString before = demoName();
+        const QString before = demoCode();
 
         QSqlDatabase locker = TestServer::admin(kDb, QStringLiteral("locker"));
         QVERIFY(locker.transaction());
@@ -232,7 +278,7 @@ private slots:
         QVERIFY(lock.exec(QStringLiteral("SELECT * FROM users WHERE loginEmail='demo@tavrek.example' FOR UPDATE")));
 
         TDbQuery& q = dm->QueryQuery;
-        q.setSql({"UPDATE  users ", "SET name=:nm", "WHERE loginEmail=:lgn"});
+        q.setSql({"UPDATE  users ", "SET CodeRest=:nm", "WHERE loginEmail=:lgn"});
         q.bindString("nm", "Изменено");
         q.bindString("lgn", kDemo);
         {
@@ -252,13 +298,13 @@ private slots:
 
         expectBackWithin(*dm, 10000);
         QCOMPARE(messages->messages.size(), 1);
-        QCOMPARE(demoName(), before);
+        QCOMPARE(demoCode(), before);
 
         // The caller may try again on the same object.
         int changed = 0;
         QVERIFY(dm->UniConnection1.execInTransaction(q, [&] { changed = q.rowsAffected(); }));
         QCOMPARE(changed, 1);
-        QCOMPARE(demoName(), QStringLiteral("Изменено"));
+        QCOMPARE(demoCode(), QStringLiteral("Изменено"));
     }
 
     // The server stopped while a statement runs, and started again later: silent
@@ -325,7 +371,7 @@ private slots:
 
         const qint64 id = connectionId(*dm);
         TDbQuery& q = dm->QueryQuery;
-        q.setSql({"UPDATE  users ", "SET name=IF(SLEEP(:s)=0, :nm, name)", "WHERE loginEmail=:lgn"});
+        q.setSql({"UPDATE  users ", "SET CodeRest=IF(SLEEP(:s)=0, :nm, CodeRest)", "WHERE loginEmail=:lgn"});
         q.bindInteger("s", 8);
         q.bindString("nm", "Изменено");
         q.bindString("lgn", kDemo);
@@ -394,6 +440,63 @@ private slots:
         QVERIFY(loginDisabled);
         QVERIFY(loginBack);
         QVERIFY(messages->messages.isEmpty());
+    }
+
+    // Lost, and the server then accepts the attempts but never greets: each
+    // attempt waits out its bound without the program standing still (the window,
+    // its button, the speech and the tour clock all run on this loop), stays
+    // silent as any failed attempt does, and the server's return is found.
+    void silentServerLeavesTheWindowLive()
+    {
+        SilentServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        auto dm = connectedModule(TestServer::clientParams(kDb));
+        int failed = 0;
+        countRefused(*dm, failed);
+        sortest::ClientParams away = TestServer::clientParams(kDb);
+        away.port = silent.serverPort();
+        dm->UniConnection1.setParams(away);
+        QVERIFY(sortest::killConnection(TestServer::dir(), connectionId(*dm)));
+        QVERIFY_THROWS_EXCEPTION(sor::EDbAbort, dm->QueryClockServer.open());
+        expectReconnectWindow(*dm);
+
+        StallMeter meter;
+        QTRY_VERIFY_WITH_TIMEOUT(failed >= 2, 20000);  // two attempts given up at their bound
+        const qint64 stall = meter.longestNow();
+        qInfo("longest event-loop stall over %d attempts at a silent server: %lld ms", silent.accepted, stall);
+        QVERIFY2(stall < 1000, qPrintable(QString("the loop stood still for %1 ms").arg(stall)));
+        QVERIFY(silent.accepted >= 2);
+        QVERIFY(messages->messages.isEmpty());
+        QCOMPARE(reconnectWindowsShown(), 1);
+        QVERIFY(dm->TimerConnecting.isActive());
+
+        dm->UniConnection1.setParams(TestServer::clientParams(kDb));
+        expectBackWithin(*dm, 10000);
+        QVERIFY(messages->messages.isEmpty());
+    }
+
+    // A connect made in the middle of an action (the game's one attempt to get its
+    // row back) waits for a silent server with the timers running, and fails as
+    // an unreachable server does.
+    void directConnectToASilentServer()
+    {
+        SilentServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        sortest::ClientParams away = TestServer::clientParams(kDb);
+        away.port = silent.serverPort();
+        TDataModule1 dm(away);
+        StallMeter meter;
+        QElapsedTimer took;
+        took.start();
+        QVERIFY_THROWS_EXCEPTION(sor::EDbAbort, dm.UniConnection1.open());
+        const qint64 stall = meter.longestNow();
+        qInfo("a connect to a silent server gave up after %lld ms; longest event-loop stall %lld ms", took.elapsed(),
+              stall);
+        QVERIFY2(stall < 1000, qPrintable(QString("the loop stood still for %1 ms").arg(stall)));
+        QVERIFY(!dm.UniConnection1.connected());
+        QTRY_COMPARE(silent.accepted, 1);
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages[0].text, QStringLiteral("Отсутствует связь с базой данных!"));
     }
 
     // "Закрыть программу" ends the program at once, through the usual end.

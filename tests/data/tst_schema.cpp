@@ -2,6 +2,7 @@
 // rights, the statements the client relies on, and the seed.
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -142,12 +143,14 @@ private slots:
                  qPrintable(q.lastError().text()));
     }
 
+    // Answers are recorded and deleted with a new game, never changed.
     void rowRightsWork()
     {
         QSqlQuery q(db);
         QVERIFY2(q.exec(QStringLiteral("INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) VALUES (1,1,1,9)")),
                  qPrintable(q.lastError().text()));
-        QVERIFY(q.exec(QStringLiteral("UPDATE Sor_Games SET QVar=2 WHERE SorUserID=9")));
+        QVERIFY(!q.exec(QStringLiteral("UPDATE Sor_Games SET QVar=2 WHERE SorUserID=9")));
+        QCOMPARE(nativeError(q), QStringLiteral("1142"));
         QVERIFY(q.exec(QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID=9")));
         QCOMPARE(q.numRowsAffected(), 1);
     }
@@ -167,7 +170,8 @@ private slots:
     void restoreCodeComparesExactly()
     {
         QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO users (loginEmail, CodeRest) VALUES ('code@tavrek.example', 'aB3xYz9Q0w')")));
+        QVERIFY(TestServer::adminExec(
+            kDb, QStringLiteral("INSERT INTO users (loginEmail, CodeRest) VALUES ('code@tavrek.example', 'aB3xYz9Q0w')")));
         QVERIFY(q.exec(QStringLiteral("SELECT ID FROM users WHERE CodeRest='AB3XYZ9Q0W'")));
         QVERIFY(!q.next());
         QVERIFY(q.exec(QStringLiteral("SELECT ID FROM users WHERE CodeRest='aB3xYz9Q0w'")));
@@ -234,6 +238,66 @@ private slots:
             }
             QVERIFY2(variants.size() == 4, qPrintable(question));
         }
+    }
+
+    // Every question is heard, not read: a synthesizer spells Latin letters and
+    // Roman numerals out in English or letter by letter, ends the question at a
+    // "?" inside it, and says nothing sensible for a lone hard or soft sign.
+    void questionBankReadsWellByEar()
+    {
+        static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        static const QRegularExpression loneSign(QStringLiteral("(^|[^\\w])[ЬЪьъ]($|[^\\w])"),
+                                                 QRegularExpression::UseUnicodePropertiesOption);
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT Id, qlevel, Question, var1, var2, var3, var4 FROM Sor_questions")));
+        QStringList faults;
+        while (q.next()) {
+            const QString question = q.value(2).toString();
+            const QString where = QStringLiteral("level %1: %2").arg(q.value(1).toInt()).arg(question);
+            for (int i = 2; i <= 6; ++i) {
+                const QString text = q.value(i).toString();
+                if (text.contains(latin))
+                    faults << where + QStringLiteral(" | Latin letters in \"%1\"").arg(text);
+                if (text.contains(loneSign))
+                    faults << where + QStringLiteral(" | a lone sign in \"%1\"").arg(text);
+            }
+            const int mark = question.indexOf(QLatin1Char('?'));
+            if (mark >= 0 && mark != question.size() - 1)
+                faults << where + QStringLiteral(" | \"?\" inside the question");
+            for (int i = 3; i <= 6; ++i)
+                if (q.value(i).toString().contains(QLatin1Char('?')))
+                    faults << where + QStringLiteral(" | \"?\" in a variant");
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+
+    // Two questions said loosely enough to have another right answer.
+    void looseQuestionsAreExact_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("the Hermitage") << 6 << QStringLiteral("В каком городе находится Государственный Эрмитаж?")
+                                       << QStringLiteral("Санкт-Петербург");
+        QTest::newRow("four colours")
+            << 21
+            << QStringLiteral("Каким наименьшим числом цветов всегда можно раскрасить любую карту на плоскости так, "
+                              "чтобы соседние страны различались, если каждая страна — одна сплошная область?")
+            << QStringLiteral("Четырьмя");
+    }
+
+    void looseQuestionsAreExact()
+    {
+        QFETCH(int, level);
+        QFETCH(QString, question);
+        QFETCH(QString, answer);
+        QSqlQuery q(db);
+        QVERIFY(q.prepare(QStringLiteral("SELECT var4 FROM Sor_questions WHERE Question=:q AND qlevel=:l")));
+        q.bindValue(QStringLiteral(":q"), question);
+        q.bindValue(QStringLiteral(":l"), level);
+        QVERIFY(q.exec());
+        QVERIFY2(q.next(), qPrintable(question));
+        QCOMPARE(q.value(0).toString(), answer);
     }
 };
 

@@ -38,9 +38,13 @@ bool SmtpPeer::start(int timeoutMs)
     port_ = unusedPort();
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::MergedChannels);
-    process_->start(kPython, {QStringLiteral(SOR_SOURCE_DIR "/scripts/smtp-peer.py"), QStringLiteral("--port"),
-                              QString::number(port_), QStringLiteral("--mail-dir"), mailDir(),
-                              QStringLiteral("--user"), user_, QStringLiteral("--password"), password_});
+    QStringList args{QStringLiteral(SOR_SOURCE_DIR "/scripts/smtp-peer.py"), QStringLiteral("--port"),
+                     QString::number(port_), QStringLiteral("--mail-dir"), mailDir(),
+                     QStringLiteral("--user"), user_, QStringLiteral("--password"), password_,
+                     QStringLiteral("--auth-log"), dir_.filePath(QStringLiteral("auth.log"))};
+    if (!mechanisms_.isEmpty())
+        args << QStringLiteral("--auth") << mechanisms_.join(QLatin1Char(','));
+    process_->start(kPython, args);
     if (!process_->waitForStarted(10000)) {
         error_ = QStringLiteral("the mail peer did not start: ") + process_->errorString();
         return false;
@@ -72,6 +76,14 @@ void SmtpPeer::stop()
         }
     }
     process_.reset();
+}
+
+QStringList SmtpPeer::authLog() const
+{
+    QFile f(dir_.filePath(QStringLiteral("auth.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QStringList SmtpPeer::messageFiles() const

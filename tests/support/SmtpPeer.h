@@ -1,7 +1,7 @@
 #pragma once
 // A real mail server for tests: scripts/smtp-peer.py (aiosmtpd, run with
-// /usr/bin/python3) on a free port of 127.0.0.1, AUTH LOGIN for one account, no
-// TLS, every accepted message saved as a .eml file in a folder of its own.
+// /usr/bin/python3) on a free port of 127.0.0.1, AUTH LOGIN and PLAIN (or a chosen
+// one) for one account, no TLS, every accepted message saved as a .eml file in a folder of its own.
 // Stopped by its process id when the object goes.
 //
 //   sortest::SmtpPeer peer;
@@ -34,6 +34,11 @@ class SmtpPeer
 public:
     explicit SmtpPeer(QString user = QStringLiteral("sorventa@tavrek.example"),
                       QString password = QStringLiteral("Lw4Rk7ntBz2oq"));
+    // The AUTH mechanisms the peer offers (of "LOGIN" and "PLAIN"); both when
+    // never set. Takes effect at start().
+    void setAuthMechanisms(const QStringList& mechanisms) { mechanisms_ = mechanisms; }
+    // Each login so far, oldest first, as "MECHANISM ok" or "MECHANISM refused".
+    QStringList authLog() const;
     ~SmtpPeer();
 
     bool start(int timeoutMs = 30000);
@@ -58,6 +63,7 @@ public:
 private:
     QString user_;
     QString password_;
+    QStringList mechanisms_;
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
