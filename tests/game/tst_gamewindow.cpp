@@ -19,6 +19,7 @@
 #include "data/DataModulUnit.h"
 #include "game/MainControls.h"
 #include "game/uMain.h"
+#include "game/uStartGameBt.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/Hold.h"
 #include "platform/Process.h"
@@ -431,6 +432,49 @@ private slots:
             QCOMPARE(atPrompt, QString(storedAtNextStart).replace("status 4", "status 1"));
             QCOMPARE(rows->answerCount(), 0);  // the new game, started by the player
         }
+    }
+
+    // The same in the program's own event loop, which the window's closing
+    // ends: every loop returns at once then, and a start prompt opened now
+    // would give 0 without a player. The real prompt window is used.
+    void quitDuringTheHoldWhileTheProgramRuns()
+    {
+        rows->setStatus(gRunning);
+        rows->addAnswers(1, 20);
+        rows->setStamp("Time_lvl1", GameRows::at(-100));
+        openWindow();
+        w->StartPromptHook = nullptr;
+        QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №21"));
+        focusOtherWindow();
+        connect(w.get(), &TfrMain::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+        rig->clear();
+        messages->answers = {sor::mrYes};
+        const int right = rightPanel();
+        bool inHold = false;
+        bool promptSeen = false;
+        QTimer::singleShot(0, other.get(), [&] { QTest::keyClick(other.get(), Qt::Key(Qt::Key_0 + right)); });
+        QTimer::singleShot(300, w.get(), [&] {
+            inHold = sor::PauseActive();
+            w->N9->trigger();
+            promptSeen = promptSeen || frStartGameBt;
+        });
+        QTimer promptWatch;
+        connect(&promptWatch, &QTimer::timeout, this, [&] { promptSeen = promptSeen || frStartGameBt; });
+        promptWatch.start(10);
+        bool guardFired = false;
+        QTimer::singleShot(20000, qApp, [&] {
+            guardFired = true;
+            QCoreApplication::quit();
+        });
+        QCoreApplication::exec();
+        QVERIFY(!guardFired);
+        QVERIFY(inHold);
+        QVERIFY(!promptSeen);
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(rig->heard(), QStringList({"!Правильно. ", "!"}));
+        w.reset();
+        QCOMPARE(stored(), QString("answers 21, stamps -100 0 - - - -, status 2"));
     }
 
     // Quitting answered "Нет" during the hold: the game goes on as if nothing
