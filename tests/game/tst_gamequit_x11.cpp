@@ -110,13 +110,19 @@ private slots:
         bool inHold = false;
         int handled = 0;
         connect(w->HotKeys, &sor::GlobalHotKeys::hotKey, this, [&] { ++handled; });
-        QTimer::singleShot(300, w.get(), [&] {
-            inHold = sor::PauseActive();
+        // Alt+F4 once the hold is under way.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (inHold || !sor::PauseActive())
+                return;
+            inHold = true;
             sortest::xdotool({"key", "alt+F4"});
         });
+        poll.start(10);
         sortest::typeKeys({QString::number(rightPanel())});
         // The digit's step is over: its hold and whatever followed it.
         QTRY_COMPARE_WITH_TIMEOUT(handled, 1, 20000);
+        poll.stop();
         QVERIFY(inHold);
         QVERIFY(!w->isVisible());
         QCOMPARE(messages->messages.size(), 1);

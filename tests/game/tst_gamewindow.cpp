@@ -117,17 +117,22 @@ class TestGameWindow : public QObject
         QVERIFY(!w->game().StepUnderWay());
     }
 
-    // Answers with digit n and, a moment into the hold, acts as the player
-    // would meanwhile.
+    // Answers with digit n and, once the hold is under way, acts as the
+    // player would meanwhile.
     void answerByKeyAndInTheHold(int n, const std::function<void()>& act)
     {
-        bool inHold = false;
-        QTimer::singleShot(200, w.get(), [&] {
-            inHold = sor::PauseActive();
+        bool acted = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (acted || !sor::PauseActive())
+                return;
+            acted = true;
             act();
         });
+        poll.start(10);
         answerByKey(n);
-        QVERIFY(inHold);
+        poll.stop();
+        QVERIFY(acted);
     }
 
     // The player's answers, tour stamps (seconds from kT0, "-" when not set)
@@ -454,20 +459,23 @@ private slots:
         bool inHold = false;
         bool promptSeen = false;
         QTimer::singleShot(0, other.get(), [&] { QTest::keyClick(other.get(), Qt::Key(Qt::Key_0 + right)); });
-        QTimer::singleShot(300, w.get(), [&] {
-            inHold = sor::PauseActive();
-            w->N9->trigger();
+        // Every 10 ms: is a prompt up, and is the hold under way (then "Выход").
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
             promptSeen = promptSeen || frStartGameBt;
+            if (inHold || !sor::PauseActive())
+                return;
+            inHold = true;
+            w->N9->trigger();
         });
-        QTimer promptWatch;
-        connect(&promptWatch, &QTimer::timeout, this, [&] { promptSeen = promptSeen || frStartGameBt; });
-        promptWatch.start(10);
+        poll.start(10);
         bool guardFired = false;
         QTimer::singleShot(20000, qApp, [&] {
             guardFired = true;
             QCoreApplication::quit();
         });
         QCoreApplication::exec();
+        poll.stop();
         QVERIFY(!guardFired);
         QVERIFY(inHold);
         QVERIFY(!promptSeen);
