@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <exception>
+#include <stdexcept>
 
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
@@ -42,6 +43,14 @@ QString tourEndField(int tour)
 {
     return tourStartField(tour) + QStringLiteral("_end");
 }
+
+// The cached row is not there to be read. No statement failed, so nobody has
+// told the player.
+class EStatusRowMissing : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
 
 }  // namespace
 
@@ -145,7 +154,7 @@ int TGame::PoleStatus() const
 
 void TGame::SetPoleStatus(int v)
 {
-    if (v == PoleStatus())
+    if (bClosing || v == PoleStatus())
         return;
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
@@ -192,6 +201,8 @@ bool TGame::VerMyGUID()
 
 void TGame::EnterStoredState()
 {
+    if (bClosing)
+        return;
     if (!StatusRowLoaded()) {
         try {
             OpenStatusRow();
@@ -212,11 +223,16 @@ void TGame::EnterStoredState()
 
 void TGame::SetStGame(TStatusGame v)
 {
+    // A program that is quitting changes no state: the next start finds the
+    // game as the player left it.
+    if (bClosing)
+        return;
     // Stored before the transition's action, so that a program stopped in the
     // middle of it comes back to the same place.
     FStGame = v;
     ++iTransitions;
     SetPoleStatus(v);
+    bool reportShown = false;
     switch (v) {
     case gStart:
         AskStartGame();
@@ -225,16 +241,19 @@ void TGame::SetStGame(TStatusGame v)
         GameStep(QString());
         break;
     case gEndTime:
-        ShowGameResult(0);
+        reportShown = ShowGameResult(0);
         break;
     case gEndQuest:
-        ShowGameResult(1);
+        reportShown = ShowGameResult(1);
         break;
     case gNot:
         break;
     }
     if (v == gEndTime || v == gEndQuest) {
-        // The report has been seen: a new game is offered.
+        // Only a report the player has seen makes way for a new game; one that
+        // could not be shown is offered again by the stored end state.
+        if (!reportShown || bClosing)
+            return;
         FStGame = gStart;
         ++iTransitions;
         SetPoleStatus(gStart);
@@ -272,6 +291,10 @@ void TGame::MMTimer1Timer(QObject*)
 
 void TGame::Timer1Timer()
 {
+    if (bClosing) {
+        Timer1->stop();  // a tick that was already on its way
+        return;
+    }
     if (FTimeLevel != 0)
         return;
     // A step under way (its hold, a tour's start prompt, a message) judges the
@@ -293,7 +316,7 @@ void TGame::Timer1Timer()
 QDateTime TGame::CachedStamp(const QString& field) const
 {
     if (!StatusRowLoaded())
-        throw EDbError(0, 0, QStringLiteral("LoginQuery: the player's row is not loaded"));
+        throw EStatusRowMissing("LoginQuery: the player's row is not loaded");
     return dataModule().LoginQuery.asDateTime(field);
 }
 
@@ -306,6 +329,8 @@ void TGame::ReopenStatusRow()
 
 bool TGame::StampTour(const QString& field)
 {
+    if (bClosing)
+        return false;
     TDataModule1& dm = dataModule();
     TDbQuery& q = dm.QueryQuery;
     q.setSql({QStringLiteral("UPDATE  Sor_users "),
@@ -315,20 +340,23 @@ bool TGame::StampTour(const QString& field)
     return dm.UniConnection1.execInTransaction(q);
 }
 
-void TGame::SetTurCurent(int n)
+bool TGame::SetTurCurent(int n)
 {
     if (n < 1 || n > 3) {
         PlainMessageBox(QStringLiteral("Недопустимое значение тура"));
-        return;
+        return false;
+    }
+    if (bClosing)
+        return false;
+
+    // A tour that never started waits for the player's start.
+    if (n > 1 && !CachedStamp(tourStartField(n)).isValid()) {
+        const QString caption = QStringLiteral("Начать ") + QString::number(n) + QStringLiteral("-й тур");
+        if (!PromptStarted(caption))
+            return false;
     }
     sTurStartField = tourStartField(n);
     sTurEndField = tourEndField(n);
-
-    if (n > 1 && !CachedStamp(sTurStartField).isValid()) {
-        const QString caption = QStringLiteral("Начать ") + QString::number(n) + QStringLiteral("-й тур");
-        if (view_.showStartPrompt(caption) == mrCancel)
-            haltProgram();
-    }
     FTur = n;
     view_.setTourCaption(QStringLiteral("Тур №") + QString::number(n));
 
@@ -351,11 +379,13 @@ void TGame::SetTurCurent(int n)
         SetiLedTimer(d);
         StampTour(sTurStartField);  // rolled back on failure, nothing more
     }
+    return true;
 }
 
 int TGame::CheckTur(int tur)
 {
     int note = 0;
+    bTurCheckReported = false;
     iTurAnswers = CountTurAnswers(tur);
     try {
         (void)CachedStamp(tourStartField(tur));
@@ -368,6 +398,7 @@ int TGame::CheckTur(int tur)
             dm.UniConnection1.open();
             ReopenStatusRow();
         } catch (const std::exception&) {
+            bTurCheckReported = true;  // by the connection
             dm.UniConnection1.close();
         }
     }
@@ -383,7 +414,7 @@ void TGame::CloseTur(int tur)
 {
     sTurEndField = tourEndField(tur);
     SetMTimerEnabled(false);
-    if (tur < 1 || tur > 3)
+    if (bClosing || tur < 1 || tur > 3)
         return;
     if (CachedStamp(sTurEndField).isValid())
         return;  // stamped once only
@@ -505,17 +536,52 @@ void TGame::ResetGame()
 
 void TGame::AskStartGame()
 {
+    if (bClosing)
+        return;
     VerMyGUID();  // a taken-over login ends here; a failed check does not stop the offer
     if (view_.startPromptOpen())
         return;  // entered again while the prompt is open
-    if (view_.showStartPrompt(QStringLiteral("Начать игру")) == mrCancel)
-        haltProgram();
+    // The last game's answers and stamps stay until the player starts a new one.
+    if (!PromptStarted(QStringLiteral("Начать игру")))
+        return;
     ResetGame();
     SetStGame(gRunning);
 }
 
+bool TGame::PromptStarted(const QString& caption)
+{
+    if (bClosing)
+        return false;
+    const QPointer<TGame> self(this);
+    const int result = view_.showStartPrompt(caption);
+    if (result == mrCancel)
+        haltProgram();
+    if (!self)
+        return false;  // the window, and the game with it, went meanwhile
+    // Quitting confirmed while the prompt was up: whatever it gave, the
+    // program that is quitting starts nothing.
+    if (bClosing)
+        return false;
+    if (result == mrOk)
+        return true;
+    // Not shown, and not because the program is quitting: the player would be
+    // left waiting for a prompt that never comes.
+    StepFailed();
+    return false;
+}
+
+void TGame::StepFailed()
+{
+    if (bClosing)
+        return;
+    MyMessageDlg(view_.messageOwner(), QStringLiteral("Не удалось продолжить игру."), QStringLiteral("Внимание! "),
+                 mbOK);
+}
+
 bool TGame::ChooseAnswer(const QString& caption)
 {
+    if (bClosing)
+        return false;
     // A choice during the hold is ignored, not queued.
     if (PauseActive())
         return false;
@@ -543,27 +609,42 @@ bool TGame::ChooseAnswer(const QString& caption)
 
 void TGame::GameStep(const QString& sAnswer)
 {
+    if (bClosing)
+        return;
     const StepScope scope(this);
     sLastAnswer = sAnswer;
     try {
         if (!VerMyGUID())
             return;
         if (sAnswer.isEmpty()) {
-            SetTurCurent(1);
+            if (!SetTurCurent(1))
+                return;
         } else {
             bLastAnswerRight = SaveAnswer(sAnswer);
             bQuestionAnswered = true;
             SpeechOut(bLastAnswerRight ? QStringLiteral("Правильно. ") : QStringLiteral("Неправильно. "), true);
+            // The tour's 21st answer ends the tour now: its time is the time its
+            // answers took, also when the player quits during the hold and the
+            // next tour, or the report, waits for another start of the program.
+            if (CountTurAnswers(FTur) >= 21)
+                CloseTur(FTur);
             const quint64 transitions = iTransitions;
             if (!ShowRightAnswer())
                 return;  // the window, and this game with it, went during the hold
+            // Quitting confirmed during the hold: the step stops here, and the
+            // next start resumes from what is stored (the answer, a closed tour).
+            if (bClosing)
+                return;
             if (transitions != iTransitions)
                 return;  // the game was entered afresh meanwhile: this step is over
         }
         for (;;) {
             const int r = CheckTur(FTur);
-            if (r == -2)
+            if (r == -2) {
+                if (!bTurCheckReported)
+                    StepFailed();
                 return;
+            }
             if (r == 1) {
                 SetStGame(gEndTime);
                 return;
@@ -571,7 +652,8 @@ void TGame::GameStep(const QString& sAnswer)
             if (r == 2) {
                 CloseTur(FTur);
                 if (FTur < 3) {
-                    SetTurCurent(FTur + 1);
+                    if (!SetTurCurent(FTur + 1))
+                        return;  // not started: the game stays where it is
                     continue;
                 }
                 SetStGame(gEndQuest);
@@ -589,8 +671,13 @@ void TGame::GameStep(const QString& sAnswer)
             ShowQuestion();
             return;
         }
-    } catch (const std::exception&) {
+    } catch (const EDbAbort&) {
         // Reported by the connection; the step ends without a new question.
+    } catch (const EDbError&) {
+        // Reported by the connection, as above.
+    } catch (const std::exception&) {
+        // Nothing has told the player why the game stopped.
+        StepFailed();
     }
 }
 
@@ -655,9 +742,11 @@ void TGame::SetAnswerLook(TAnswerLook look, int n)
 
 // ---- results ------------------------------------------------------------------------
 
-void TGame::ShowGameResult(int reason)
+bool TGame::ShowGameResult(int reason)
 {
     SetMTimerEnabled(false);
+    if (bClosing)
+        return false;
     const QString heading =
         reason == 0 ? QStringLiteral("Закончилось время.") : QStringLiteral("Вы дали ответ на все вопросы");
 
@@ -698,7 +787,12 @@ void TGame::ShowGameResult(int reason)
                    QStringLiteral("Ваш результат ") + locale.toString(score, 'g', 15) + QStringLiteral(" баллов.");
         }
     } catch (const std::exception&) {
-        return;  // reported by the connection
+        // The report is owed: the stored end state, the stamps and the answers
+        // stay, and the next start (or the activation after a reconnection)
+        // builds it again.
+        MyMessageDlg(view_.messageOwner(), QStringLiteral("Не удалось прочитать результат игры."),
+                     QStringLiteral("Внимание! "), mbOK);
+        return false;
     }
 
     const QString text = QStringLiteral("Игра закончена!\n\r") + heading + QStringLiteral("\n\r") +
@@ -706,6 +800,7 @@ void TGame::ShowGameResult(int reason)
                          QStringLiteral("\n\r") + QStringLiteral("Дано правильных ответов: ") +
                          QString::number(ansRich) + QStringLiteral(".") + tail;
     MyMessageDlg(view_.messageOwner(), text, QStringLiteral("Внимание! "), mbOK);
+    return true;
 }
 
 // ---- spoken commands ------------------------------------------------------------------
@@ -827,7 +922,10 @@ void TGame::N12Click()
 
 void TGame::CloseDown()
 {
+    bClosing = true;
     MMTimer1->SetEnabled(false);
+    // No end of the game by time either while the window closes.
+    Timer1->stop();
 }
 
 }  // namespace sor

@@ -35,7 +35,15 @@
 //
 // The state is written to the server before each transition acts, so a program
 // stopped at any point comes back to the same place; the tour clock is judged
-// by the server's stamps, the local clock only counts the display down.
+// by the server's stamps, the local clock only counts the display down. The
+// 21st answer of a tour closes the tour at once (its end stamp), before the
+// hold, so that the tour's time is the time its answers took, however long the
+// program stays closed before the next tour's prompt or the report.
+//
+// Once the player has confirmed quitting (CloseDown), the game writes nothing
+// more to the server and opens no window: the step under way stops where it
+// stands, and the next start picks the game up from what is stored. A start
+// prompt starts something only when the player pressed start (result 1).
 
 #include <QDateTime>
 #include <QObject>
@@ -96,7 +104,9 @@ public:
 
     // The start prompt (a game: "Начать игру"; a tour: "Начать 2-й тур"):
     // whether one is open now, and showing one modally with the given caption.
-    // Returns its modal result: 1 to start, 2 when the player cancelled it.
+    // Returns its modal result: 1 to start, 2 when the player cancelled it;
+    // anything else means it could not be shown (the program is quitting,
+    // another one is open), and nothing is started.
     virtual bool startPromptOpen() const = 0;
     virtual int showStartPrompt(const QString& caption) = 0;
 
@@ -190,9 +200,11 @@ public:
     // the program), the caption, the tour length and the server clock from the
     // settings row, and the clock from the tour's stamps on the server (a tour
     // that never started gets its start stamped now). A tour outside 1..3 is
-    // refused with a plain box. A failed read is thrown.
+    // refused with a plain box. A failed read is thrown. False when the tour was
+    // not set up: refused, or its prompt not started (the program is quitting,
+    // or the prompt could not be shown: the player is told); nothing changed then.
     int TurCurent() const { return FTur; }
-    void SetTurCurent(int n);
+    bool SetTurCurent(int n);
 
     // The answer-choice rule, for a click on an answer and for its digit key,
     // given the caption of the answer's label: refused during the hold, outside
@@ -204,11 +216,15 @@ public:
 
     // One step of the game after an answer (empty text: (re)start the game flow).
     // Database failures have been reported by the connection; they end the step
-    // without a new question.
+    // without a new question. A failure that nothing reported ends it with the
+    // message "Не удалось продолжить игру." (once).
     virtual void GameStep(const QString& sAnswer);
 
-    // The window closes: the countdown stops.
+    // The player has confirmed quitting: both timers stop, and from now on the
+    // game writes nothing to the server and opens no window. A step under way
+    // stops where it stands.
     void CloseDown();
+    bool Quitting() const { return bClosing; }
 
     bool NoQuestionYet() const { return bNoQuestionYet; }
     const QString& LastAnswer() const { return sLastAnswer; }
@@ -262,8 +278,18 @@ protected:
     bool ShowRightAnswer();
     void SetAnswerLook(TAnswerLook look, int n);
     // The results message: 0 the time ran out (counts only), 1 all answered
-    // (counts, the time left and the score).
-    void ShowGameResult(int reason);
+    // (counts, the time left and the score). False when it was not shown: it
+    // could not be built (the player is told "Не удалось прочитать результат
+    // игры."; the stored end state, stamps and answers stay for the next try),
+    // or the program is quitting.
+    bool ShowGameResult(int reason);
+    // Tells the player, once, that the step ended on a failure that nothing
+    // has reported; says nothing while the program is quitting.
+    void StepFailed();
+    // Shows the start prompt with the caption; true only when the player pressed
+    // start. Cancelled: the program halts. Not shown while quitting; not shown
+    // otherwise: the player is told.
+    bool PromptStarted(const QString& caption);
 
     // Closes and opens the player's cached row again. A failure is thrown.
     void ReopenStatusRow();
@@ -295,6 +321,8 @@ protected:
     TCurQuestion CurQuestion;
 
     int iStepDepth = 0;        // game steps under way (a nested one counts too)
+    bool bClosing = false;     // the player has confirmed quitting
+    bool bTurCheckReported = false;  // CheckTur's -2: its failure has been reported
     quint64 iTransitions = 0;  // changes of the state so far
 
 private:

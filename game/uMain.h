@@ -146,6 +146,8 @@ public:
     void FormActivate();
     void FormResize();
     void FormCloseQuery(bool& CanClose);
+    // After the player confirmed closing: the game stops where it stands and
+    // writes nothing more; the hot keys go.
     void FormClose();
 
     // Controls' handlers.
@@ -194,7 +196,7 @@ public:
 
     // Shows the start prompt in place of the prompt window when set (tests
     // script the prompt with it): given the caption, returns the modal result,
-    // 1 to start, 2 cancelled.
+    // 1 to start, 2 cancelled, anything else not shown (nothing is started).
     std::function<int(const QString& caption)> StartPromptHook;
 
     // How many times the game has entered the stored state (activations).

@@ -650,6 +650,220 @@ private slots:
         QCOMPARE(view->questNum, QString("Вопрос №1"));
     }
 
+    // A start prompt starts something only when the player pressed start: one
+    // that could not be shown (any other result) starts nothing, leaves the
+    // stored game as it was and says so; the next start offers it again.
+    void promptsThatDoNotStart_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("a new game, not shown") << int(gStart) << 0 << "Начать игру";
+        QTest::newRow("a new game, another result") << int(gStart) << int(sor::mrIgnore) << "Начать игру";
+        QTest::newRow("tour 2, not shown") << int(gRunning) << 0 << "Начать 2-й тур";
+        QTest::newRow("tour 2, another result") << int(gRunning) << int(sor::mrIgnore) << "Начать 2-й тур";
+    }
+    void promptsThatDoNotStart()
+    {
+        QFETCH(int, status);
+        QFETCH(int, result);
+        QFETCH(QString, prompt);
+        // Tour 1 full and closed; for a new game these are the last game's rows.
+        rows->setStatus(status);
+        rows->addAnswers(1, 21, 4);
+        rows->setStamp("Time_lvl1", GameRows::at(-900));
+        rows->setStamp("Time_lvl1_end", GameRows::at(-400));
+        setServerClock(dm->UniConnection1, 0);
+        makeGame();
+        view->promptAnswers = {result};
+        game->EnterStoredState();
+        QCOMPARE(view->prompts, QStringList{prompt});
+        QCOMPARE(rows->status(), status);
+        QCOMPARE(rows->answerCount(), 21);
+        QCOMPARE(rows->stamp("Time_lvl1"), GameRows::atTime(-900));
+        QVERIFY(!rows->stamp("Time_lvl2").isValid());
+        QCOMPARE(rig->heard().filter("Вопрос №"), QStringList());
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages.first().text, QString("Не удалось продолжить игру."));
+        QCOMPARE(messages->messages.first().caption, QString("Внимание! "));
+        QVERIFY(!game->MTimerEnabled());
+
+        // The next start offers the same prompt, and now it is started.
+        messages->clear();
+        makeGame();
+        game->EnterStoredState();
+        QCOMPARE(view->prompts, QStringList{prompt});
+        QCOMPARE(view->questNum, QString("Вопрос №1"));
+        QCOMPARE(view->tour, status == gStart ? QString("Тур №1") : QString("Тур №2"));
+        QCOMPARE(rows->answerCount(), status == gStart ? 0 : 21);
+        QVERIFY(messages->messages.isEmpty());
+    }
+
+    // Quitting confirmed: both timers stop, and nothing moves any more - a
+    // tick already on its way with the clock at zero ends no game, no answer is
+    // taken, no activation enters a state.
+    void nothingMovesOnceQuitting()
+    {
+        startGame();
+        QVERIFY(game->Timer1->isActive());
+        game->CloseDown();
+        QVERIFY(!game->Timer1->isActive());
+        QVERIFY(!game->MMTimer1->Enabled());
+
+        rig->clear();
+        game->SetiLedTimer(0);
+        game->Timer1Timer();
+        QVERIFY(!game->ChooseAnswer(view->answer[1]));
+        game->EnterStoredState();
+        QCOMPARE(game->StGame(), gRunning);
+        QCOMPARE(rows->status(), int(gRunning));
+        QCOMPARE(rows->answerCount(), 0);
+        QCOMPARE(view->prompts, QStringList{"Начать игру"});
+        QVERIFY(messages->messages.isEmpty());
+        QCOMPARE(rig->heard(), QStringList());
+    }
+
+    // The report cannot be built (its counts or its settings statement fails):
+    // the player is told once, the end state, the stamps and the answers stay,
+    // no new game is offered; the next activation (after a reconnection) or the
+    // next start shows the report, and only the new game's start wipes the rows.
+    void resultsThatCannotBeRead_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("table");  // the one taken away
+        QTest::addColumn<bool>("restart");   // a new start, else an activation
+        QTest::addColumn<int>("answers");
+        QTest::addColumn<QString>("report");
+
+        const QString all = "Игра закончена!\n\rВы дали ответ на все вопросы\n\rДано всего ответов: 63, \n\r"
+                            "Дано правильных ответов: 54.\n\rВремени, по результатам трёх туров, осталось 160 секунд "
+                            "\n\rВаш результат 54,16 баллов.";
+        QTest::newRow("all answered, the counts fail, activation")
+            << int(gEndQuest) << "Sor_Games" << false << 63 << all;
+        QTest::newRow("all answered, the settings fail, new start")
+            << int(gEndQuest) << "Sor_setttings" << true << 63 << all;
+        QTest::newRow("time over, the counts fail, new start")
+            << int(gEndTime) << "Sor_Games" << true << 30
+            << "Игра закончена!\n\rЗакончилось время.\n\rДано всего ответов: 30, \n\rДано правильных ответов: 24.";
+    }
+    void resultsThatCannotBeRead()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, table);
+        QFETCH(bool, restart);
+        QFETCH(int, answers);
+        QFETCH(QString, report);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        rows->setStatus(status);
+        const int used[3] = {500, 550, 590};
+        for (int t = 1; t <= 3; ++t) {
+            const int inTour = qBound(0, answers - 21 * (t - 1), 21);
+            rows->addAnswers(t, inTour, inTour > 0 ? 3 : 0);
+            if (inTour == 0)
+                continue;
+            rows->setStamp(GameRows::startField(t), GameRows::at(-3000 + 1000 * t));
+            if (status == gEndQuest)
+                rows->setStamp(GameRows::endField(t), GameRows::at(-3000 + 1000 * t + used[t - 1]));
+        }
+        const auto stamps = [&] {
+            QStringList list;
+            for (int t = 1; t <= 3; ++t)
+                list << rows->stamp(GameRows::startField(t)).toString(Qt::ISODate)
+                     << rows->stamp(GameRows::endField(t)).toString(Qt::ISODate);
+            return list;
+        };
+        const QStringList stampsBefore = stamps();
+        setServerClock(dm->UniConnection1, 0);
+
+        const QString away = table + "_away";
+        bool isAway = false;
+        const auto back = qScopeGuard([&] {
+            if (isAway)
+                rows->exec(QString("RENAME TABLE %1 TO %2").arg(away, table));
+        });
+        QVERIFY(isAway = rows->exec(QString("RENAME TABLE %1 TO %2").arg(table, away)));
+        makeGame();
+        game->EnterStoredState();
+        QVERIFY(rows->exec(QString("RENAME TABLE %1 TO %2").arg(away, table)));
+        isAway = false;
+
+        // The connection's report of the failure, then the game's own word, once.
+        QCOMPARE(messages->messages.size(), 2);
+        QVERIFY(messages->messages.at(0).text.startsWith("Ошибка БД! 1146 "));
+        QCOMPARE(messages->messages.at(1).text, QString("Не удалось прочитать результат игры."));
+        QCOMPARE(messages->messages.at(1).caption, QString("Внимание! "));
+        QCOMPARE(view->prompts, QStringList());
+        QCOMPARE(rows->status(), status);
+        QCOMPARE(rows->answerCount(), answers);
+        QCOMPARE(stamps(), stampsBefore);
+        QVERIFY(!game->ChooseAnswer(view->answer[1]));
+
+        // The report again; the rows are there until the new game is started.
+        messages->clear();
+        QString atReport;
+        messages->onMessage = [&](const sortest::RecordedMessage&) {
+            atReport = QString("status %1, answers %2").arg(rows->status()).arg(rows->answerCount());
+        };
+        QString atPrompt;
+        if (restart)
+            makeGame();
+        view->prompts.clear();
+        view->promptHook = [&](const QString&) {
+            atPrompt = QString("status %1, answers %2").arg(rows->status()).arg(rows->answerCount());
+            return 1;
+        };
+        game->EnterStoredState();
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages.first().text, report);
+        QCOMPARE(atReport, QString("status %1, answers %2").arg(status).arg(answers));
+        QCOMPARE(view->prompts, QStringList{"Начать игру"});
+        QCOMPARE(atPrompt, QString("status 1, answers %1").arg(answers));
+        QCOMPARE(rows->answerCount(), 0);
+        QCOMPARE(game->StGame(), gRunning);
+    }
+
+    // A step that ends on a failure that nothing reported says so, once; one
+    // that the connection reported adds nothing of its own.
+    void stepFailures_data()
+    {
+        QTest::addColumn<bool>("reported");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("the cached row gone, nothing reported") << false << "Не удалось продолжить игру.";
+        QTest::newRow("the questions gone, reported") << true << "Ошибка БД! 1146 ";
+    }
+    void stepFailures()
+    {
+        QFETCH(bool, reported);
+        QFETCH(QString, said);
+        startGame();
+        bool isAway = false;
+        const auto back = qScopeGuard([&] {
+            if (isAway)
+                rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions");
+        });
+        view->holdHook = [&] {
+            if (reported)
+                isAway = rows->exec("RENAME TABLE Sor_questions TO Sor_questions_away");
+            else
+                dm->LoginQuery.close();
+        };
+        QVERIFY(game->ChooseAnswer(view->answer[1]));
+        view->holdHook = nullptr;
+        if (isAway) {
+            QVERIFY(rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"));
+            isAway = false;
+        }
+        QCOMPARE(messages->messages.size(), 1);
+        QVERIFY2(messages->messages.first().text.startsWith(said), qPrintable(messages->messages.first().text));
+        QCOMPARE(view->questNum, QString("Вопрос №1"));
+        QCOMPARE(rows->answerCount(), 1);
+
+        // The next digit picks the game up again.
+        QVERIFY(game->ChooseAnswer(view->answer[1]));
+        QCOMPARE(view->questNum, QString("Вопрос №2"));
+        QCOMPARE(messages->messages.size(), 1);
+    }
+
     // The 20th answer of tour 3 asks the 21st question; the 21st ends the game
     // with the report and the score (the server's clock fixed, so the time left
     // is exact: tours 1 and 2 used up, 125 seconds left of tour 3).

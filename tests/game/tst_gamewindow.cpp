@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -18,7 +19,9 @@
 #include "data/DataModulUnit.h"
 #include "game/MainControls.h"
 #include "game/uMain.h"
+#include "game/uStartGameBt.h"
 #include "platform/GlobalHotKeys.h"
+#include "platform/Hold.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
 #include "speech/SpeechSettings.h"
@@ -57,6 +60,9 @@ class TestGameWindow : public QObject
     std::unique_ptr<KeyWindow> other;
     QStringList prompts;
     std::function<void(const QString&)> onPrompt;
+    // What a prompt gives once the window has closed: in the program that is
+    // quitting, every new modal window returns at once with 0.
+    int promptWhenClosed = 0;
 
     void openWindow()
     {
@@ -66,7 +72,7 @@ class TestGameWindow : public QObject
             prompts << caption;
             if (onPrompt)
                 onPrompt(caption);
-            return int(sor::mrOk);
+            return w->isVisible() ? int(sor::mrOk) : promptWhenClosed;
         };
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -111,6 +117,40 @@ class TestGameWindow : public QObject
         QVERIFY(!w->game().StepUnderWay());
     }
 
+    // Answers with digit n and, once the hold is under way, acts as the
+    // player would meanwhile.
+    void answerByKeyAndInTheHold(int n, const std::function<void()>& act)
+    {
+        bool acted = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (acted || !sor::PauseActive())
+                return;
+            acted = true;
+            act();
+        });
+        poll.start(10);
+        answerByKey(n);
+        poll.stop();
+        QVERIFY(acted);
+    }
+
+    // The player's answers, tour stamps (seconds from kT0, "-" when not set)
+    // and status.
+    QString stored() const
+    {
+        QStringList stamps;
+        for (int t = 1; t <= 3; ++t)
+            for (const QString& f : {GameRows::startField(t), GameRows::endField(t)}) {
+                const QDateTime at = rows->stamp(f);
+                stamps << (at.isValid() ? QString::number(GameRows::atTime(0).secsTo(at)) : QString("-"));
+            }
+        return QString("answers %1, stamps %2, status %3")
+            .arg(rows->answerCount())
+            .arg(stamps.join(' '))
+            .arg(rows->status());
+    }
+
     QString variantsText() const
     {
         QString s = QStringLiteral("Варианты ответов. ");
@@ -139,6 +179,7 @@ private slots:
         rows->reset();
         setServerClock(dm->UniConnection1, 0);
         onPrompt = nullptr;
+        promptWhenClosed = 0;
     }
 
     void cleanup()
@@ -313,6 +354,204 @@ private slots:
             QVERIFY(w->N2SpeechOnOff->isChecked());
             QCOMPARE(rig->heard(), QStringList({expected, "!Речь включена"}));
         }
+    }
+
+    // The player quits ("Выход", "Да") during the hold after a tour's 21st
+    // answer. The program stops where it stands: the answer and the tour's
+    // end are stored, nothing of the next tour or of a new game. The next
+    // start, 1000 seconds later by the server's clock, offers the next tour's
+    // prompt, or the report with the score of the time the tours really took.
+    void quitDuringTheHoldAfterAToursLastAnswer_data()
+    {
+        QTest::addColumn<int>("tour");
+        QTest::addColumn<QString>("storedAtQuit");
+        QTest::addColumn<QString>("storedAtNextStart");  // after the prompt or the report
+        QTest::newRow("tour 1") << 1 << "answers 21, stamps -100 0 - - - -, status 2"
+                                << "answers 21, stamps -100 0 1000 - - -, status 2";
+        QTest::newRow("tour 2") << 2 << "answers 42, stamps -2000 -1500 -100 0 - -, status 2"
+                                << "answers 42, stamps -2000 -1500 -100 0 1000 -, status 2";
+        QTest::newRow("tour 3") << 3 << "answers 63, stamps -2000 -1500 -1300 -750 -100 0, status 2"
+                                << "answers 63, stamps -2000 -1500 -1300 -750 -100 0, status 4";
+    }
+    void quitDuringTheHoldAfterAToursLastAnswer()
+    {
+        QFETCH(int, tour);
+        QFETCH(QString, storedAtQuit);
+        QFETCH(QString, storedAtNextStart);
+        // The tours before are full (two wrong answers each); the tour has 20
+        // answers (one wrong) and began 100 seconds ago.
+        const int startAt[3] = {-2000, -1300, -100};
+        const int endAt[2] = {-1500, -750};
+        rows->setStatus(gRunning);
+        for (int t = 1; t < tour; ++t) {
+            rows->addAnswers(t, 21, 2);
+            rows->setStamp(GameRows::startField(t), GameRows::at(startAt[t - 1]));
+            rows->setStamp(GameRows::endField(t), GameRows::at(endAt[t - 1]));
+        }
+        rows->addAnswers(tour, 20, 1);
+        rows->setStamp(GameRows::startField(tour), GameRows::at(-100));
+        openWindow();
+        QVERIFY(prompts.isEmpty());
+        QCOMPARE(w->lblTur->text(), QString("Тур №%1").arg(tour));
+        QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №21"));
+        focusOtherWindow();
+
+        rig->clear();
+        messages->answers = {sor::mrYes};
+        answerByKeyAndInTheHold(rightPanel(), [&] { w->N9->trigger(); });
+        QVERIFY(!w->isVisible());
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages.first().text, QString("Закрыть прогграмму?"));
+        QVERIFY(prompts.isEmpty());
+        // The verdict, cut off by the close question; nothing after it.
+        QCOMPARE(rig->heard(), QStringList({"!Правильно. ", "!"}));
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(!w->MMTimer1->Enabled());
+        w.reset();
+        QCOMPARE(stored(), storedAtQuit);
+
+        // The next start.
+        setServerClock(dm->UniConnection1, 1000);
+        messages->clear();
+        QString atReport;
+        messages->onMessage = [&](const sortest::RecordedMessage&) { atReport = stored(); };
+        QString atPrompt;
+        onPrompt = [&](const QString&) { atPrompt = stored(); };
+        openWindow();
+        if (tour < 3) {
+            QCOMPARE(prompts, QStringList{QString("Начать %1-й тур").arg(tour + 1)});
+            QVERIFY(messages->messages.isEmpty());
+            QCOMPARE(w->lblTur->text(), QString("Тур №%1").arg(tour + 1));
+            QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №1"));
+            QCOMPARE(w->RzLEDTimer->caption(), QString("10:00"));
+            QCOMPARE(stored(), storedAtNextStart);
+        } else {
+            // Tours of 500, 550 and 100 seconds: 650 left; 19 + 19 + 20 right.
+            QCOMPARE(messages->messages.size(), 1);
+            QCOMPARE(messages->messages.first().text,
+                     QString("Игра закончена!\n\rВы дали ответ на все вопросы\n\rДано всего ответов: 63, \n\r"
+                             "Дано правильных ответов: 58.\n\rВремени, по результатам трёх туров, осталось "
+                             "650 секунд \n\rВаш результат 58,65 баллов."));
+            QCOMPARE(atReport, storedAtNextStart);
+            QCOMPARE(prompts, QStringList{"Начать игру"});
+            QCOMPARE(atPrompt, QString(storedAtNextStart).replace("status 4", "status 1"));
+            QCOMPARE(rows->answerCount(), 0);  // the new game, started by the player
+        }
+    }
+
+    // The same in the program's own event loop, which the window's closing
+    // ends: every loop returns at once then, and a start prompt opened now
+    // would give 0 without a player. The real prompt window is used.
+    void quitDuringTheHoldWhileTheProgramRuns()
+    {
+        rows->setStatus(gRunning);
+        rows->addAnswers(1, 20);
+        rows->setStamp("Time_lvl1", GameRows::at(-100));
+        openWindow();
+        w->StartPromptHook = nullptr;
+        QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №21"));
+        focusOtherWindow();
+        connect(w.get(), &TfrMain::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+        rig->clear();
+        messages->answers = {sor::mrYes};
+        const int right = rightPanel();
+        bool inHold = false;
+        bool promptSeen = false;
+        QTimer::singleShot(0, other.get(), [&] { QTest::keyClick(other.get(), Qt::Key(Qt::Key_0 + right)); });
+        // Every 10 ms: is a prompt up, and is the hold under way (then "Выход").
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            promptSeen = promptSeen || frStartGameBt;
+            if (inHold || !sor::PauseActive())
+                return;
+            inHold = true;
+            w->N9->trigger();
+        });
+        poll.start(10);
+        bool guardFired = false;
+        QTimer::singleShot(20000, qApp, [&] {
+            guardFired = true;
+            QCoreApplication::quit();
+        });
+        QCoreApplication::exec();
+        poll.stop();
+        QVERIFY(!guardFired);
+        QVERIFY(inHold);
+        QVERIFY(!promptSeen);
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(rig->heard(), QStringList({"!Правильно. ", "!"}));
+        w.reset();
+        QCOMPARE(stored(), QString("answers 21, stamps -100 0 - - - -, status 2"));
+    }
+
+    // Quitting answered "Нет" during the hold: the game goes on as if nothing
+    // had been asked - the answer stored once, the next question, the clock on.
+    void quitAnsweredNoDuringTheHold()
+    {
+        openWindow();
+        QCOMPARE(prompts, QStringList{"Начать игру"});
+        focusOtherWindow();
+        const int first = w->game().CurrentQuestion().iID;
+        rig->clear();
+        messages->answers = {sor::mrNo};
+        answerByKeyAndInTheHold(rightPanel(), [&] { w->N9->trigger(); });
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages.first().text, QString("Закрыть прогграмму?"));
+        QVERIFY(w->isVisible());
+        QCOMPARE(rows->answers().size(), 1);
+        QCOMPARE(rows->answers().first().questId, first);
+        QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №2"));
+        QCOMPARE(rig->heard(), QStringList({"!Правильно. ", "!Вопрос №2", w->game().CurrentQuestion().sQuestion,
+                                            variantsText()}));
+        QCOMPARE(stored(), QString("answers 1, stamps 0 - - - - -, status 2"));
+        QVERIFY(w->MTimerEnabled());
+        QVERIFY(w->Timer1->isActive());
+        QVERIFY(prompts == QStringList{"Начать игру"});
+    }
+
+    // The player closes the main window while the prompt of tour 2 is up and
+    // confirms: whatever the prompt gives then (0 as the program quits, or a
+    // start pressed at that moment), tour 2 is not started; the next start
+    // offers its prompt again.
+    void closeQuestionWhileTheTourPromptIsUp_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::newRow("the prompt gives 0") << 0;
+        QTest::newRow("the prompt gives start") << int(sor::mrOk);
+    }
+    void closeQuestionWhileTheTourPromptIsUp()
+    {
+        QFETCH(int, result);
+        rows->setStatus(gRunning);
+        rows->addAnswers(1, 20);
+        rows->setStamp("Time_lvl1", GameRows::at(-100));
+        openWindow();
+        QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №21"));
+        focusOtherWindow();
+        promptWhenClosed = result;
+        onPrompt = [&](const QString& caption) {
+            if (caption != "Начать 2-й тур")
+                return;
+            messages->answers = {sor::mrYes};
+            w->close();
+        };
+        rig->clear();
+        answerByKey(rightPanel());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(prompts, QStringList{"Начать 2-й тур"});
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(messages->messages.first().text, QString("Закрыть прогграмму?"));
+        QCOMPARE(rig->heard().filter("Вопрос"), QStringList());
+        QVERIFY(!w->Timer1->isActive());
+        w.reset();
+        QCOMPARE(stored(), QString("answers 21, stamps -100 0 - - - -, status 2"));
+
+        onPrompt = nullptr;
+        openWindow();
+        QCOMPARE(prompts, QStringList{"Начать 2-й тур"});
+        QCOMPARE(w->lblTur->text(), QString("Тур №2"));
+        QCOMPARE(w->lblQuestNum->text(), QString("Вопрос №1"));
     }
 
     // Closed in the middle of tour 2 and started again: the game goes on with
