@@ -22,6 +22,7 @@
 #include "data/DataModulUnit.h"
 #include "speech/LabeledEdit.h"
 #include "speech/MessageDlg.h"
+#include "support/ModalGuard.h"
 #include "support/DbFaults.h"
 #include "support/MessageRecorder.h"
 #include "support/SmtpPeer.h"
@@ -147,9 +148,6 @@ private slots:
                                 "Код восстановления: ") + code + "\r\n");
         QCOMPARE(code.size(), 10);
         QCOMPARE(codeRest("restore@tavrek.example"), code);
-        QCOMPARE(dm->QueryQuery.sqlLines(),
-                 QStringList({"UPDATE users ", "SET CodeRest= :CodeRest", "WHERE loginEmail = :loginEmail "}));
-        QCOMPARE(dm->QueryQuery.paramValue("loginEmail").toString(), QStringLiteral("Restore@Tavrek.Example"));
     }
 
     void addressWithoutAccountStillGetsAMail()
@@ -175,16 +173,16 @@ private slots:
         acctest::addAccount(kDb, "failed@tavrek.example", sor::md5("old"));
         acctest::exec(kDb, "UPDATE users SET CodeRest='Earlier123' WHERE loginEmail='failed@tavrek.example'");
         sor::SmtpSettings s = peer.clientSettings();
+        const sortest::RefusingPort refusing;
         if (what == "down")
-            s.port = sortest::unusedPort();
+            s.port = refusing.port();
         else
             s.password = "not-the-password";
         sor::SmtpMailSender failing(s);
         QCOMPARE(request("failed@tavrek.example", &failing), sor::CodeRequest::SendFailed);
         expectMessage(kSendFailed, kAttention);
         QCOMPARE(codeRest("failed@tavrek.example"), QStringLiteral("Earlier123"));
-        QTest::qWait(200);
-        QCOMPARE(newMails(), 0);
+        QVERIFY(peer.onlyMarkerAfter(mailsBefore));
     }
 
     void requestRefuses_data()
@@ -202,8 +200,7 @@ private slots:
         QFETCH(QString, text);
         QCOMPARE(request(email), sor::CodeRequest::Refused);
         expectMessage(text, kAttention);
-        QTest::qWait(100);
-        QCOMPARE(newMails(), 0);
+        QVERIFY(peer.onlyMarkerAfter(mailsBefore));
     }
 
     // Only the last code mailed works, blanks around it do not matter, it works
@@ -230,9 +227,6 @@ private slots:
         expectMessage(kSaved, "Сообщение.");
         QCOMPARE(passwordOf(email), sor::md5("new pw"));
         QCOMPARE(codeRest(email), QString());
-        QCOMPARE(dm->QueryQuery.sqlLines(),
-                 QStringList({"UPDATE users ", "SET password= :password,", "CodeRest= :del",
-                              "WHERE (loginEmail = :loginEmail) AND (CodeRest= :CodeRest)"}));
 
         QCOMPARE(sor::saveNewPassword(*dm, this, email, second, "another"), sor::PasswordSave::NotSaved);
         expectMessage(kNotSaved, kAttention);
@@ -375,6 +369,7 @@ private slots:
         acctest::BoxAnswerer boxes;
         TfrmInput login;
         QVERIFY(open(&login));
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         bool closedAfterSave = false;
         QTimer::singleShot(0, [&] {
             QTRY_VERIFY(frRestPass && frRestPass->isActiveWindow());
