@@ -59,6 +59,24 @@ bool open(QWidget* w)
     return QTest::qWaitForWindowActive(w);
 }
 
+// The mail sender as the request sees it: what it is asked to send is counted,
+// so "no mail" is known from the call the request would have made.
+class CountingSender : public sor::MailSender
+{
+public:
+    explicit CountingSender(sor::MailSender& real) : real_(real) {}
+    QString senderAddress() const override { return real_.senderAddress(); }
+    bool send(const sor::MailMessage& message) override
+    {
+        ++calls;
+        return real_.send(message);
+    }
+    int calls = 0;
+
+private:
+    sor::MailSender& real_;
+};
+
 }  // namespace
 
 class TestRestPass : public QObject
@@ -198,9 +216,11 @@ private slots:
     {
         QFETCH(QString, email);
         QFETCH(QString, text);
-        QCOMPARE(request(email), sor::CodeRequest::Refused);
+        CountingSender counting(*sender);
+        QCOMPARE(request(email, &counting), sor::CodeRequest::Refused);
         expectMessage(text, kAttention);
         QVERIFY(peer.onlyMarkerAfter(mailsBefore));
+        QCOMPARE(counting.calls, 0);
     }
 
     // Only the last code mailed works, blanks around it do not matter, it works

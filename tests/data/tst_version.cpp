@@ -50,7 +50,8 @@ void writeUpdater(const QString& dir, bool executable)
 // subreaper of everything it starts, the test becomes its parent anyway and can
 // tell for certain whether one was started: once PrepareConnection has returned,
 // a started updater is running or has ended, and either way it is our child.
-// Returns the number of children reaped; with `waitMs` it waits for the first.
+// Returns how many there were: those that ended (reaped here), and one more
+// when some still run after `waitMs`.
 int reapUpdaters(int waitMs)
 {
     int reaped = 0;
@@ -62,10 +63,10 @@ int reapUpdaters(int waitMs)
             ++reaped;
             continue;
         }
-        if (pid < 0 && errno == ECHILD)
-            return reaped;  // no child at all, running or ended
-        if (reaped > 0 || deadline.hasExpired())
-            return reaped;
+        if (pid < 0)
+            return reaped;  // ECHILD: no child at all any more
+        if (deadline.hasExpired())
+            return reaped + 1;  // still running
         QThread::msleep(10);
     }
 }
