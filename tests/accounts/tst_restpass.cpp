@@ -386,6 +386,8 @@ private slots:
         acctest::addAccount(kDb, "forgot@tavrek.example", sor::md5("forgotten"), "NOW() - INTERVAL 1 HOUR");
         messages.reset();
         sor::installUiServices();
+        acctest::StoredLoginSandbox stored;  // the login below rewrites the stored login
+        QVERIFY(stored.valid());
         acctest::BoxAnswerer boxes;
         TfrmInput login;
         QVERIFY(open(&login));
@@ -415,6 +417,8 @@ private slots:
         login.ledPass->setText("remembered");
         login.btOK->click();
         QCOMPARE(login.result(), 1);
+        QVERIFY(stored.contains("AutoLogin"));  // written here, not in the user's own file
+        QCOMPARE(stored.value("AutoLogin").toInt(), 0);
     }
 
     // While the mail goes out the window keeps painting and running its timers,
