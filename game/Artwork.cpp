@@ -109,6 +109,8 @@ void paintQuestionFrame(QPainter& p, const QRectF& area)
 
 void paintTexture(QPainter& p, const QRectF& r)
 {
+    if (r.isEmpty())
+        return;  // the rays would still leave their pen's width of paint
     p.save();
     p.fillRect(r, Qt::black);
     // A dim blue spotlight from above, and faint rays: the stage behind the logo.
@@ -188,6 +190,8 @@ void paintLogo(QPainter& p, const QRectF& area)
 
 void paintStrip(QPainter& p, const QRectF& r, Strip kind)
 {
+    if (r.isEmpty())
+        return;  // the line would be drawn outside a strip of no height
     p.save();
     p.fillRect(r, Qt::black);
     const qreal y = r.center().y();

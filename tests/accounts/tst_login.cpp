@@ -23,9 +23,6 @@ const QString kDb = sortest::TestServer::ownDatabase();
 const QString kDemo = QStringLiteral("demo@tavrek.example");
 const QString kDemoHash = QStringLiteral("9094d4623a7552bbeab2a9d86111f2d3");  // "sorventa"
 
-const QStringList kAccountLines = {"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"};
-const QStringList kStampLines = {"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"};
-const QStringList kSessionLines = {"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"};
 
 bool isSessionGuid(const QString& s)
 {
@@ -128,14 +125,10 @@ private slots:
         if (hadSession)
             QCOMPARE(acctest::scalar(kDb, QStringLiteral("SELECT GameStatus FROM Sor_users WHERE UserID=%1").arg(id)).toInt(), 3);
 
-        QCOMPARE(dm->LoginQuery.sqlLines(), kAccountLines);
-        QCOMPARE(dm->LoginQuery.paramValue("lgn").toString(), email);  // lower-cased
-        QCOMPARE(dm->QueryQuery.sqlLines(), kStampLines);
-        QCOMPARE(dm->QVerGUID.sqlLines(), kSessionLines);
-        QCOMPARE(dm->QVerGUID.paramValue("Session").toString(), SessionGUID);
         QVERIFY(dm->QVerGUID.active());
         QCOMPARE(dm->QVerGUID.recordCount(), 1);
         QCOMPARE(dm->QVerGUID.asLargeInt("UserID"), id);
+        QCOMPARE(dm->QVerGUID.asString("Session"), SessionGUID);
     }
 
     // A wrong password reads the account lookup only and leaves everything as it was.
@@ -160,9 +153,8 @@ private slots:
         QCOMPARE(LoginServerTime, serverTime);
         QCOMPARE(acctest::rows(kDb, "SELECT * FROM Sor_users ORDER BY UserID"), sorUsers);
         QCOMPARE(acctest::rows(kDb, "SELECT ID, dt FROM users ORDER BY ID"), users);
-        QCOMPARE(dm->QVerGUID.sqlLines(), kSessionLines);
-        QCOMPARE(dm->QVerGUID.paramValue("Session").toString(), session);
         QCOMPARE(dm->QVerGUID.recordCount(), 1);
+        QCOMPARE(dm->QVerGUID.asString("Session"), session);
         QVERIFY(dm->LoginQuery.isEmpty());
     }
 

@@ -20,6 +20,7 @@
 #include "speech/LabeledEdit.h"
 #include "speech/MessageDlg.h"
 #include "speech/uMyMessageDlg.h"
+#include "support/ModalGuard.h"
 #include "support/SpeechRig.h"
 #include "support/TestServer.h"
 
@@ -190,6 +191,7 @@ private slots:
     // A player logs in through the window with "Сохранить данные " ticked.
     void logInWithTheKeyboard()
     {
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         TfrmInput w;
         QTimer::singleShot(0, [&] {
             QTRY_COMPARE(QApplication::focusWidget(), w.ledLogin->lineEdit());
@@ -218,6 +220,7 @@ private slots:
         w.ledLogin->setText("demo@tavrek.example");
         w.ledPass->setText("sorventa");
         rig->clear();
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         acctest::BoxAnswerer boxes;
         w.btOK->click();
         QCOMPARE(rig->heard(), QStringList({"!Под таким аккаунтом вход уже осуществлен!", "Кнопка ОК", "!"}));
@@ -235,6 +238,7 @@ private slots:
     void closingGivesTwo()
     {
         QFETCH(bool, escape);
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         TfrmInput w;
         QTimer::singleShot(0, [&] {
             QTRY_COMPARE(QApplication::focusWidget(), w.ledLogin->lineEdit());
@@ -269,6 +273,7 @@ private slots:
         sor::ProgramSteps steps(*qApp);
         steps.createLoginWindow();
         QCOMPARE(steps.showLogin(), true);
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         QTimer::singleShot(0, [] {
             QTRY_VERIFY(frmInput && frmInput->isVisible());
             frmInput->ledLogin->setText("demo@tavrek.example");

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +16,86 @@
 #include "support/SmtpPeer.h"
 
 using sortest::SmtpPeer;
+
+namespace {
+
+// A mail server of a few lines that answers as a real one would, except that
+// from one command on it says nothing more (and keeps the connection open).
+class StallingServer : public QObject
+{
+public:
+    enum class StallAt { Greeting, EndOfData, Quit };
+
+    explicit StallingServer(StallAt at) : at_(at)
+    {
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* c = server_.nextPendingConnection()) {
+                ++connections;
+                connect(c, &QTcpSocket::readyRead, this, [this, c] { onReadable(c); });
+                if (at_ != StallAt::Greeting)
+                    c->write("220 stalling.example ESMTP\r\n");
+            }
+        });
+    }
+    bool listen() { return server_.listen(QHostAddress::LocalHost); }
+    int port() const { return server_.serverPort(); }
+
+    int connections = 0;
+    bool messageReceived = false;   // the message ended with its dot
+    bool quitReceived = false;
+
+private:
+    void onReadable(QTcpSocket* c)
+    {
+        while (c->canReadLine()) {
+            const QByteArray line = c->readLine();
+            if (inData_) {
+                if (line != ".\r\n")
+                    continue;
+                inData_ = false;
+                messageReceived = true;
+                if (at_ != StallAt::EndOfData)
+                    c->write("250 accepted\r\n");
+                continue;
+            }
+            const QByteArray cmd = line.trimmed().toUpper();
+            if (cmd.startsWith("EHLO"))
+                c->write("250-stalling.example\r\n250 AUTH LOGIN\r\n");
+            else if (cmd.startsWith("AUTH LOGIN") && cmd.size() > 10)
+                c->write("334 UGFzc3dvcmQ6\r\n");
+            else if (cmd.startsWith("AUTH LOGIN"))
+                c->write("334 VXNlcm5hbWU6\r\n");
+            else if (cmd.startsWith("MAIL") || cmd.startsWith("RCPT"))
+                c->write("250 ok\r\n");
+            else if (cmd == "DATA") {
+                inData_ = true;
+                c->write("354 go ahead\r\n");
+            } else if (cmd == "QUIT") {
+                quitReceived = true;
+                if (at_ != StallAt::Quit)
+                    c->write("221 bye\r\n");
+            } else if (!authDone_) {
+                // The user name, then the password, of AUTH LOGIN.
+                if (++authLines_ == 2) {
+                    authDone_ = true;
+                    c->write("235 welcome\r\n");
+                } else {
+                    c->write("334 UGFzc3dvcmQ6\r\n");
+                }
+            } else {
+                c->write("250 ok\r\n");
+            }
+        }
+    }
+
+    StallAt at_;
+    QTcpServer server_;
+    bool inData_ = false;
+    bool authDone_ = false;
+    int authLines_ = 0;
+};
+
+}  // namespace
 
 class TestMail : public QObject
 {
@@ -150,8 +231,9 @@ private slots:
     {
         QFETCH(QString, what);
         sor::SmtpSettings s = peer.clientSettings();
+        const sortest::RefusingPort refusing;
         if (what == "down")
-            s.port = sortest::unusedPort();
+            s.port = refusing.port();
         else if (what == "password")
             s.password = "wrong";
         else
@@ -160,8 +242,7 @@ private slots:
         const int before = int(peer.messageFiles().size());
         QVERIFY(!sender.send(sor::restoreMail("player@tavrek.example", "0123456789", sender.senderAddress())));
         QVERIFY(!sender.lastError().isEmpty());
-        QTest::qWait(200);
-        QCOMPARE(peer.messageFiles().size(), before);
+        QVERIFY(peer.onlyMarkerAfter(before));
     }
 
     // An address that would smuggle commands into the exchange fails before any
@@ -185,18 +266,40 @@ private slots:
         sor::SmtpMailSender sender(s);
         QVERIFY(!sor::isSafeRecipient(recipient));
         QVERIFY(!sender.send(sor::restoreMail(recipient, "0123456789", sender.senderAddress())));
-        QTest::qWait(300);
+        // A connection of our own after the send: the first one the listener
+        // reports must be it, not one the sender made before.
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+        QVERIFY(listener.waitForNewConnection(10000));
+        QTcpSocket* first = listener.nextPendingConnection();
+        QVERIFY(first);
+        QTRY_COMPARE_WITH_TIMEOUT(probe.state(), QAbstractSocket::ConnectedState, 10000);
+        QCOMPARE(first->peerPort(), probe.localPort());
         QVERIFY(!listener.hasPendingConnections());
     }
 
-    // A server that accepts the connection and never answers: the send gives up
-    // after its waits, and the thread that waited kept running its timers.
-    void silentServerIsGivenUp()
+    // A server that stops answering: before its greeting, after the message
+    // (the mail is not known to be delivered, so the send fails), or at QUIT (the
+    // mail was accepted, so the send succeeds). Each time the send ends within
+    // its bounds (1 s for an answer, 3 s in all), and the thread that waited kept
+    // running its timers meanwhile.
+    void stalledServerIsGivenUp_data()
     {
-        QTcpServer silent;
-        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QTest::addColumn<int>("stallAt");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("no greeting") << int(StallingServer::StallAt::Greeting) << false;
+        QTest::newRow("no answer after DATA") << int(StallingServer::StallAt::EndOfData) << false;
+        QTest::newRow("no answer to QUIT") << int(StallingServer::StallAt::Quit) << true;
+    }
+    void stalledServerIsGivenUp()
+    {
+        QFETCH(int, stallAt);
+        QFETCH(bool, sent);
+        const auto at = StallingServer::StallAt(stallAt);
+        StallingServer server(at);
+        QVERIFY(server.listen());
         sor::SmtpSettings s = peer.clientSettings();
-        s.port = silent.serverPort();
+        s.port = server.port();
         s.responseTimeoutS = 1;
         s.totalTimeoutMs = 3000;
         sor::SmtpMailSender sender(s);
@@ -206,9 +309,22 @@ private slots:
         ticker.start(50);
         QElapsedTimer took;
         took.start();
-        QVERIFY(!sender.send(sor::restoreMail("player@tavrek.example", "0123456789", sender.senderAddress())));
-        QVERIFY2(took.elapsed() < 60000, "the send did not give up");
-        QVERIFY(ticks > 0);
+        const bool result = sender.send(sor::restoreMail("player@tavrek.example", "0123456789", sender.senderAddress()));
+        const qint64 elapsed = took.elapsed();
+        qInfo("the send ended after %lld ms", elapsed);
+        QCOMPARE(result, sent);
+        QCOMPARE(sender.lastError().isEmpty(), sent);
+        QCOMPARE(server.connections, 1);
+        if (at != StallingServer::StallAt::Greeting)
+            QVERIFY(server.messageReceived);  // the stall came where it was meant to
+        if (at == StallingServer::StallAt::Quit)
+            QVERIFY(server.quitReceived);
+        // The bounds themselves, and a second of slack for a loaded machine.
+        QVERIFY2(elapsed < s.totalTimeoutMs + 1000, qPrintable(QString("the send took %1 ms").arg(elapsed)));
+        if (!sent) {
+            QVERIFY2(elapsed >= 900, qPrintable(QString("the send gave up after only %1 ms").arg(elapsed)));
+            QVERIFY(ticks >= 10);
+        }
     }
 };
 

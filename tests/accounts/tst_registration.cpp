@@ -19,6 +19,7 @@
 #include "speech/LabeledEdit.h"
 #include "speech/MessageDlg.h"
 #include "speech/uMyMessageDlg.h"
+#include "support/ModalGuard.h"
 #include "support/MessageRecorder.h"
 #include "support/SpeechRig.h"
 #include "support/TestServer.h"
@@ -225,6 +226,7 @@ private slots:
         acctest::BoxAnswerer boxes;
         TfrmInput login;
         QVERIFY(open(&login));
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         QTimer::singleShot(0, [&login] {
             QTRY_VERIFY(frmRegist && frmRegist->isActiveWindow());
             QCOMPARE(frmRegist->parentWidget(), &login);  // owned by the login window
@@ -252,6 +254,7 @@ private slots:
         acctest::BoxAnswerer boxes;
         TfrmInput login;
         QVERIFY(open(&login));
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         bool stillOpen = false;
         QString typed;
         QTimer::singleShot(0, [&] {

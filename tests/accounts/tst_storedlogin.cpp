@@ -18,6 +18,7 @@
 #include "accounts/unitSettings.h"
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
+#include "support/ModalGuard.h"
 #include "support/DbFaults.h"
 #include "support/MessageRecorder.h"
 #include "support/SpeechRig.h"
@@ -291,6 +292,7 @@ private slots:
         CurrentLoginEmail = "now@tavrek.example";
         CurrentPasswordHash = sor::md5("now");
 
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         int result = -1;
         QTimer::singleShot(0, [&] {
             QVERIFY(frSettings);

@@ -58,7 +58,31 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 
+    // The session context as the program starts, before any case or reset ran.
+    struct Context
+    {
+        qint64 userId;
+        QString email, hash, guid;
+        QDateTime serverTime;
+        bool outdated;
+    };
+    static Context current()
+    {
+        return {CurrentUserID, CurrentLoginEmail, CurrentPasswordHash, SessionGUID, LoginServerTime, AppOutdated};
+    }
+    static void expectEmpty(const Context& c)
+    {
+        QCOMPARE(c.userId, 0);
+        QVERIFY(c.email.isEmpty());
+        QVERIFY(c.hash.isEmpty());
+        QVERIFY(c.guid.isEmpty());
+        QVERIFY(!c.serverTime.isValid());
+        QVERIFY(!c.outdated);
+    }
+    Context atStart{};
+
 private slots:
+    void initTestCase() { atStart = current(); }
     void init() { sor::resetSessionContext(); }
 
     void order_data()
@@ -105,14 +129,18 @@ private slots:
         QCOMPARE(code, 42);  // the message loop's result is the program's
     }
 
+    // As the program starts, and again after a reset of a filled context.
     void sessionContextStartsEmpty()
     {
-        QCOMPARE(CurrentUserID, 0);
-        QVERIFY(CurrentLoginEmail.isEmpty());
-        QVERIFY(CurrentPasswordHash.isEmpty());
-        QVERIFY(SessionGUID.isEmpty());
-        QVERIFY(!LoginServerTime.isValid());
-        QVERIFY(!AppOutdated);
+        expectEmpty(atStart);
+        CurrentUserID = 7;
+        CurrentLoginEmail = QStringLiteral("demo@tavrek.example");
+        CurrentPasswordHash = QStringLiteral("9094d4623a7552bbeab2a9d86111f2d3");
+        SessionGUID = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
+        LoginServerTime = QDateTime::currentDateTime();
+        AppOutdated = true;
+        sor::resetSessionContext();
+        expectEmpty(current());
     }
 
     // Without a main window the real message loop must return at once, not wait

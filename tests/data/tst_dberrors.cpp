@@ -1,6 +1,7 @@
 // The error report: each row of its table, as the player meets it, and how a
 // failure reaches the caller.
 
+#include <QScopeGuard>
 #include <QTest>
 
 #include "app/SessionContext.h"
@@ -138,10 +139,9 @@ private slots:
     // left false, and no reconnecting at start-up.
     void serverUnreachableAtStartUp()
     {
-        AppOutdated = true;
-        sor::resetSessionContext();
         sortest::ClientParams p = TestServer::clientParams(kDb);
-        p.port = sortest::unusedPort();
+        const sortest::RefusingPort refusing;
+        p.port = refusing.port();
         TDataModule1 dm(p);
         QVERIFY(!dm.PrepareConnection());
         QVERIFY(!AppOutdated);
@@ -149,6 +149,22 @@ private slots:
         QVERIFY(!dm.UniConnection1.connected());
         QVERIFY(!dm.TimerConnecting.isActive());
         QVERIFY(ReconnectWindow.isNull());
+    }
+
+    // The connection opens but the version check fails: PrepareConnection false,
+    // and the program is not taken for an outdated one (that would start the
+    // updater and end the program on a mere read error).
+    void versionCheckFailsAtStartUp()
+    {
+        QVERIFY(TestServer::adminExec(kDb, "RENAME TABLE Version TO Version_away"));
+        const auto putBack = qScopeGuard([] { TestServer::adminExec(kDb, "RENAME TABLE Version_away TO Version"); });
+        TDataModule1 dm(TestServer::clientParams(kDb));
+        QVERIFY(!dm.PrepareConnection());
+        QVERIFY(dm.UniConnection1.connected());
+        QVERIFY(!AppOutdated);
+        QCOMPARE(messages->messages.size(), 1);
+        QVERIFY2(messages->messages[0].text.startsWith(QStringLiteral("Ошибка БД! 1146 ")),
+                 qPrintable(messages->messages[0].text));
     }
 
     // Refused credentials are "another number".

@@ -2,9 +2,14 @@
 // program, the notice when it cannot be started, and the texts that end the
 // program without a message.
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <cerrno>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
 #include "app/AppInfo.h"
 #include "app/SessionContext.h"
@@ -41,6 +46,31 @@ void writeUpdater(const QString& dir, bool executable)
         QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
 }
 
+// The updater is started detached, so it is no child of this process. As the
+// subreaper of everything it starts, the test becomes its parent anyway and can
+// tell for certain whether one was started: once PrepareConnection has returned,
+// a started updater is running or has ended, and either way it is our child.
+// Returns how many there were: those that ended (reaped here), and one more
+// when some still run after `waitMs`.
+int reapUpdaters(int waitMs)
+{
+    int reaped = 0;
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        int status = 0;
+        const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+        if (pid > 0) {
+            ++reaped;
+            continue;
+        }
+        if (pid < 0)
+            return reaped;  // ECHILD: no child at all any more
+        if (deadline.hasExpired())
+            return reaped + 1;  // still running
+        QThread::msleep(10);
+    }
+}
+
 }  // namespace
 
 class TestVersion : public QObject
@@ -55,6 +85,8 @@ private slots:
         QVERIFY2(TestServer::available(), "the test game server is not running");
         QVERIFY(TestServer::createDatabase(kDb));
         QCOMPARE(sor::appVersion(), QStringLiteral("3.1.0.0"));
+        QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        QCOMPARE(reapUpdaters(0), 0);
     }
 
     void init()
@@ -134,12 +166,8 @@ private slots:
         QCOMPARE(AppOutdated, !current);
         QVERIFY(messages->messages.isEmpty());
         const QString mark = folder.path() + QStringLiteral("/updater-ran");
-        if (current) {
-            QTest::qWait(200);
-            QVERIFY(!QFile::exists(mark));
-        } else {
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 10000);
-        }
+        QCOMPARE(reapUpdaters(current ? 0 : 10000), current ? 0 : 1);
+        QCOMPARE(QFile::exists(mark), !current);
     }
 
     // An updater that cannot be started: the plain notice with the program's version.
@@ -167,6 +195,7 @@ private slots:
         QVERIFY(messages->messages[0].plain);
         QCOMPARE(messages->messages[0].text,
                  QStringLiteral("Вы используете устаревшую версию программы (3.1.0.0). Обновите программу."));
+        reapUpdaters(10000);  // the process that failed to become the updater
     }
 
     // A required version that is not four numbers, or none at all: the program ends
@@ -195,8 +224,7 @@ private slots:
         QVERIFY(!dm.PrepareConnection());
         QVERIFY(!AppOutdated);
         QVERIFY(messages->messages.isEmpty());
-        QTest::qWait(200);
-        QVERIFY(!QFile::exists(folder.path() + QStringLiteral("/updater-ran")));
+        QCOMPARE(reapUpdaters(0), 0);
     }
 
     void cleanupTestCase()

@@ -46,17 +46,48 @@ private slots:
         }
     }
 
-    // Degenerate sizes (a window squeezed to nothing) paint nothing and do not crash.
+    // Degenerate sizes (a window squeezed to nothing) paint nothing, not even
+    // outside their area, and do not crash.
+    void tinyAreas_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QRectF>("area");
+        QTest::newRow("bar, smaller than its margins") << "bar" << QRectF(20, 20, 6, 4);
+        QTest::newRow("bar, no height") << "bar" << QRectF(20, 20, 200, 0);
+        QTest::newRow("bar, upside down") << "bar" << QRectF(20, 20, -30, -20);
+        QTest::newRow("question frame, smaller than its margins") << "frame" << QRectF(20, 20, 18, 14);
+        QTest::newRow("question frame, no width") << "frame" << QRectF(20, 20, 0, 100);
+        QTest::newRow("logo, too small to read") << "logo" << QRectF(20, 20, 9, 9);
+        QTest::newRow("texture, nothing") << "texture" << QRectF(20, 20, 0, 0);
+        QTest::newRow("texture, no height") << "texture" << QRectF(20, 20, 40, 0);
+        QTest::newRow("strip, no height") << "strip" << QRectF(10, 20, 60, 0);
+        QTest::newRow("strip, no width") << "strip" << QRectF(20, 10, 0, 40);
+    }
     void tinyAreas()
     {
-        QImage img(4, 4, QImage::Format_RGB32);
-        img.fill(Qt::black);
+        QFETCH(QString, what);
+        QFETCH(QRectF, area);
+        const QColor sentinel(1, 2, 3);
+        QImage img(80, 80, QImage::Format_RGB32);
+        img.fill(sentinel);
         QPainter p(&img);
-        sor::art::paintBar(p, QRectF(0, 0, 4, 4), Bar::Off);
-        sor::art::paintQuestionFrame(p, QRectF(0, 0, 4, 4));
-        sor::art::paintLogo(p, QRectF(0, 0, 4, 4));
-        sor::art::paintTexture(p, QRectF(0, 0, 0, 0));
-        sor::art::paintStrip(p, QRectF(0, 0, 4, 0), sor::art::Strip::Thin);
+        if (what == "bar")
+            for (Bar look : {Bar::Off, Bar::On, Bar::Yes})
+                sor::art::paintBar(p, area, look);
+        else if (what == "frame")
+            sor::art::paintQuestionFrame(p, area);
+        else if (what == "logo")
+            sor::art::paintLogo(p, area);
+        else if (what == "texture")
+            sor::art::paintTexture(p, area);
+        else
+            for (auto kind : {sor::art::Strip::Thin, sor::art::Strip::Separator, sor::art::Strip::Bottom})
+                sor::art::paintStrip(p, area, kind);
+        p.end();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y) != sentinel)
+                    QFAIL(qPrintable(QString("painted at %1,%2: %3").arg(x).arg(y).arg(img.pixelColor(x, y).name())));
     }
 };
 

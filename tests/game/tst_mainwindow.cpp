@@ -32,6 +32,7 @@
 #include "speech/SpeechSettings.h"
 #include "speech/uMyMessageDlg.h"
 #include "speech/unitSpeechSet.h"
+#include "support/ModalGuard.h"
 #include "support/GameRows.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"
@@ -400,6 +401,7 @@ private slots:
         openWindow();
         rig->clear();
         SpeechOut(QStringLiteral("Вопрос №5"), false);
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         bool sawModal = false;
         QTimer::singleShot(0, [&] {
             QTRY_VERIFY(frSpeechSet->isVisible());
@@ -434,6 +436,7 @@ private slots:
     void laterActivations()
     {
         openWindow();
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         {
             QDialog box(w.get());
             QTimer::singleShot(0, &box, [&box] {
@@ -521,6 +524,7 @@ private slots:
         sortest::runLoginStatements(other, sortest::kDemoEmail, other.md5(sortest::kDemoPassword));
 
         sor::installUiServices();
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         QStringList heardInBox;
         QTimer::singleShot(0, [&] {
             QTRY_VERIFY(sor::openMessageBox());

@@ -54,6 +54,14 @@ class TestGlobalHotKeys : public QObject
         QVERIFY(QTest::qWaitForWindowActive(w));
     }
 
+    // Runs a queued call of our own on the hot keys' object and waits for it:
+    // a key's call queued before it (the calls run in order) has run by then.
+    void runQueuedCalls()
+    {
+        bool ran = false;
+        QMetaObject::invokeMethod(keys, [&ran] { ran = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(ran, 5000);
+    }
 
 private slots:
     void initTestCase()
@@ -238,7 +246,7 @@ private slots:
         const auto closeIt = qScopeGuard([window] { window->close(); });
         showAndFocus(window);
         QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QTest::qWait(50);
+        runQueuedCalls();
         // (Two empty QList<int> are not compared: Qt 6.4 then hands memcmp a
         // null pointer, which the sanitizer build reports.)
         if (id)
@@ -250,7 +258,7 @@ private slots:
         got.clear();
         showAndFocus(mainWindow.get());
         QTest::keyClick(mainWindow.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QTest::qWait(50);
+        runQueuedCalls();
         if (id)
             QCOMPARE(got, QList<int>{id});
         else
@@ -269,7 +277,7 @@ private slots:
         QCOMPARE(keys->backend(), GlobalHotKeys::Backend::None);
         QTest::keyClick(mainWindow.get(), Qt::Key_2);
         QTest::keyClick(mainWindow.get(), Qt::Key_Space, Qt::ControlModifier);
-        QTest::qWait(100);
+        runQueuedCalls();
         QCOMPARE(got, QList<int>{1026});
     }
 
@@ -280,9 +288,24 @@ private slots:
         NEED_NO_X();
         keys->registerAll();
         showAndFocus(mainWindow.get());
-        QTest::keyClick(mainWindow.get(), Qt::Key_3);  // its call is queued now
+        // Queued calls that reach the hot keys: the key's, then runQueuedCalls' own.
+        struct CountCalls : QObject
+        {
+            int calls = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::MetaCall)
+                    ++calls;
+                return false;
+            }
+        } count;
+        keys->installEventFilter(&count);
+        QTest::keyClick(mainWindow.get(), Qt::Key_3);
+        QCOMPARE(count.calls, 0);  // its call is queued, not run
         keys->unregisterAll();
-        QTest::qWait(100);
+        runQueuedCalls();
+        keys->removeEventFilter(&count);
+        QCOMPARE(count.calls, 2);  // it was queued, and has run by now
         QVERIFY(got.isEmpty());
     }
 };

@@ -39,7 +39,9 @@ private slots:
         QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
         QVERIFY(activeInTick);
         QVERIFY2(ms >= 990, qPrintable(QString::number(ms)));
-        QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+        // A second and what a loaded machine adds to waking up: a hold that ran
+        // its second twice, or from a later start, does not pass.
+        QVERIFY2(ms < 1500, qPrintable(QString::number(ms)));
     }
 
     // A handler run during the hold destroys the object that waits: the
@@ -51,7 +53,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!sor::PauseSeconds(owner, 5));
-        QVERIFY2(clock.elapsed() < 4000, "the hold did not end with its owner");
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString("the hold did not end with its owner: %1 ms")
+                                                         .arg(clock.elapsed())));
         QVERIFY(!sor::PauseActive());
     }
 

@@ -15,6 +15,7 @@
 #include "speech/MessageDlg.h"
 #include "speech/uMyMessageDlg.h"
 #include "speech/unitSpeechSet.h"
+#include "support/ModalGuard.h"
 #include "support/SpeechRig.h"
 
 using sor::SpokenMessageBox;
@@ -186,6 +187,7 @@ private slots:
         QFETCH(int, result);
         SpokenMessageBox box(QStringLiteral("Текст"), 0x0FFF);
         QCOMPARE(box.button(bit)->text(), caption);
+        const sortest::ModalGuard guard;  // a failed step fails the test, not hangs it
         QTimer::singleShot(0, &box, [&] { box.button(bit)->click(); });
         QCOMPARE(box.exec(), result);
     }

@@ -12,8 +12,22 @@ class TDataModule1;
 
 namespace sortest {
 
-// A TCP port on 127.0.0.1 where nothing listens (free a moment ago).
-int unusedPort();
+// A TCP port on 127.0.0.1 where nothing listens, held for as long as the object
+// lives: the socket is bound but never listens, so a connection is refused and
+// no other process (a test running beside this one) can take the port meanwhile.
+class RefusingPort
+{
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
 
 // The server's id of the client's game connection (asked on its work query).
 qint64 connectionId(TDataModule1& dm);

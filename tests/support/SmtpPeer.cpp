@@ -35,33 +35,48 @@ bool SmtpPeer::start(int timeoutMs)
         error_ = QStringLiteral("no temporary folder");
         return false;
     }
-    port_ = unusedPort();
-    process_ = std::make_unique<QProcess>();
-    process_->setProcessChannelMode(QProcess::MergedChannels);
-    QStringList args{QStringLiteral(SOR_SOURCE_DIR "/scripts/smtp-peer.py"), QStringLiteral("--port"),
-                     QString::number(port_), QStringLiteral("--mail-dir"), mailDir(),
-                     QStringLiteral("--user"), user_, QStringLiteral("--password"), password_,
-                     QStringLiteral("--auth-log"), dir_.filePath(QStringLiteral("auth.log"))};
-    if (!mechanisms_.isEmpty())
-        args << QStringLiteral("--auth") << mechanisms_.join(QLatin1Char(','));
-    process_->start(kPython, args);
-    if (!process_->waitForStarted(10000)) {
-        error_ = QStringLiteral("the mail peer did not start: ") + process_->errorString();
-        return false;
-    }
-    QByteArray output;
+    // The port is chosen free, but another process may take it before the peer
+    // binds it: the peer then ends at once with "address in use", and another
+    // port is tried.
     const QDeadlineTimer deadline(timeoutMs);
-    while (!output.contains("listening")) {
-        if (process_->state() != QProcess::Running || deadline.hasExpired()) {
-            output += process_->readAll();
-            error_ = QStringLiteral("the mail peer did not listen: ") + QString::fromUtf8(output);
-            stop();
+    for (int attempt = 1;; ++attempt) {
+        {
+            const RefusingPort free;
+            port_ = free.port();
+        }
+        process_ = std::make_unique<QProcess>();
+        process_->setProcessChannelMode(QProcess::MergedChannels);
+        QStringList args{QStringLiteral(SOR_SOURCE_DIR "/scripts/smtp-peer.py"), QStringLiteral("--port"),
+                         QString::number(port_), QStringLiteral("--mail-dir"), mailDir(),
+                         QStringLiteral("--user"), user_, QStringLiteral("--password"), password_,
+                         QStringLiteral("--auth-log"), dir_.filePath(QStringLiteral("auth.log"))};
+        if (!mechanisms_.isEmpty())
+            args << QStringLiteral("--auth") << mechanisms_.join(QLatin1Char(','));
+        process_->start(kPython, args);
+        if (!process_->waitForStarted(10000)) {
+            error_ = QStringLiteral("the mail peer did not start: ") + process_->errorString();
             return false;
         }
-        process_->waitForReadyRead(100);
-        output += process_->readAll();
+        QByteArray output;
+        while (!output.contains("listening")) {
+            if (process_->state() != QProcess::Running || deadline.hasExpired()) {
+                process_->waitForFinished(1000);
+                output += process_->readAll();
+                break;
+            }
+            process_->waitForReadyRead(100);
+            output += process_->readAll();
+        }
+        if (output.contains("listening"))
+            return true;
+        stop();
+        const bool collided = output.contains("Address already in use") || output.contains("errno 98");
+        if (!collided || attempt == 5 || deadline.hasExpired()) {
+            error_ = QStringLiteral("the mail peer did not listen: ") + QString::fromUtf8(output);
+            return false;
+        }
+        qWarning() << "mail peer: port" << port_ << "taken meanwhile, trying another";
     }
-    return true;
 }
 
 void SmtpPeer::stop()
@@ -102,6 +117,30 @@ bool SmtpPeer::waitForMessages(int count, int timeoutMs) const
         if (deadline.hasExpired())
             return false;
         QThread::msleep(20);
+    }
+    return true;
+}
+
+bool SmtpPeer::onlyMarkerAfter(int before, int timeoutMs) const
+{
+    const QString marker = QStringLiteral("nothing-before-me@tavrek.example");
+    sor::SmtpMailSender sender(clientSettings());
+    if (!sender.send(sor::MailMessage{QStringLiteral("Marker"), sender.senderAddress(), marker,
+                                      QStringLiteral("marker"), {QStringLiteral("marker")}})) {
+        qWarning().noquote() << "the marker mail was not sent:" << sender.lastError();
+        return false;
+    }
+    if (!waitForMessages(before + 1, timeoutMs))
+        return false;
+    const QStringList files = messageFiles();
+    if (files.size() != before + 1) {
+        qWarning() << files.size() - before << "messages arrived where only the marker was expected";
+        return false;
+    }
+    QFile last(files.last());
+    if (!last.open(QIODevice::ReadOnly) || !last.readAll().contains(("X-Envelope-To: " + marker).toUtf8())) {
+        qWarning() << "a message other than the marker arrived:" << files.last();
+        return false;
     }
     return true;
 }

@@ -53,6 +53,11 @@ public:
     // server answers, so normally at once).
     bool waitForMessages(int count, int timeoutMs = 10000) const;
 
+    // For "no mail was sent": sends a mail of its own through the peer and waits
+    // for it, so that any message an earlier send delivered has been saved by then.
+    // True when that mail is the only one after the first `before` messages.
+    bool onlyMarkerAfter(int before, int timeoutMs = 10000) const;
+
     // Client settings for this peer with its account; short waits for tests.
     sor::SmtpSettings clientSettings() const;
 
