@@ -23,6 +23,7 @@
 #include "accounts/MailSender.h"
 #include "accounts/UnitInput.h"
 #include "accounts/uRestPass.h"
+#include "accounts/unitRegist.h"
 #include "app/SessionContext.h"
 #include "app/UiServices.h"
 #include "data/DataModulUnit.h"
@@ -298,6 +299,45 @@ private slots:
         QCOMPARE(result, 5);
         QVERIFY(peer.waitForMessages(1));
         QCOMPARE(peer.messageFiles().size(), 1);  // one code, not a second one replacing it
+    }
+
+    // The registration window closed with Esc: the keyboard is back on the
+    // login window's "Регистрация", which is not announced again.
+    void registrationClosed()
+    {
+        TfrmInput w;
+        Script s;
+        s.then("the login window opens", [&] { return w.isActiveWindow() && focus() == w.ledLogin->lineEdit(); },
+               [&] { w.btRegistr->setFocus(Qt::TabFocusReason); })
+            .then("on the registration button", [&] { return focus() == w.btRegistr && !rig->heard().isEmpty(); },
+                  [&] {
+                      QCOMPARE(rig->heard().last(), QStringLiteral("!Кнопка Регистрация"));
+                      rig->clear();
+                      keys({"space"});
+                  })
+            .then("the registration window opens",
+                  [&] { return frmRegist && frmRegist->isActiveWindow() && focus() == frmRegist->ledName->lineEdit(); },
+                  [&] {
+                      QCOMPARE(said(*rig), QString("!Регистрация игрока | !Редактор Имя"));
+                      rig->clear();
+                      keys({"Escape"});
+                  })
+            .then("back on the registration button",
+                  [&] { return !frmRegist && w.isActiveWindow() && focus() == w.btRegistr; },
+                  [&] {
+                      // Nothing said (Esc itself may stop the speech, which says nothing).
+                      QVERIFY2(QString(said(*rig)).remove(QLatin1Char('!')).isEmpty(), qPrintable(said(*rig)));
+                      keys({"Tab"});
+                  })
+            .then("Tab goes on from there", [&] { return focus() == w.btCancel; },
+                  [&] {
+                      QCOMPARE(said(*rig), QString("!Кнопка Закрыть"));
+                      w.done(5);
+                  });
+        s.start();
+        const int result = w.exec();
+        QVERIFY2(s.finished(), qPrintable(s.report()));
+        QCOMPARE(result, 5);
     }
 
     // The server goes away while the player logs in: the reconnect window comes
