@@ -32,6 +32,7 @@
 #include "game/uHotKey.h"
 #include "game/MainControls.h"
 #include "game/uMain.h"
+#include "game/uStartGameBt.h"
 #include "speech/LabeledEdit.h"
 #include "speech/MessageDlg.h"
 #include "speech/uMyMessageDlg.h"
@@ -434,7 +435,11 @@ private slots:
     {
         sortest::OtherProgram other;
         QVERIFY(other.ok());
-        TfrHotKey help;
+        QWidget owner;
+        owner.resize(400, 300);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowActive(&owner));
+        TfrHotKey help(&owner);
         const QString list = TfrHotKey::HotKeyLines().join(QLatin1Char('\n'));
         Script s;
         s.then("the help opens", [&] { return help.isActiveWindow() && rig->heard().size() >= 1; },
@@ -459,6 +464,50 @@ private slots:
         const int result = help.exec();
         QVERIFY2(s.finished(), qPrintable(s.report()));
         QCOMPARE(result, 1);
+    }
+
+    // A game waiting at its start prompt: switching away and back leaves the
+    // keyboard on the prompt's button, which is not announced again.
+    void switchAwayAndBackAtTheStartPrompt()
+    {
+        // Under openbox the program takes the keyboard back about 0.2 s after
+        // the player switched away from the start prompt (Qt's X11 plugin asks
+        // for the prompt's activation as it loses the focus), so the switch
+        // never happens. The rest of this test stands once that is solved.
+        QSKIP("switching away from the start prompt is undone by the program itself");
+        QVERIFY(sortest::logIn(*dm));
+        sortest::GameRows rows(kDb, CurrentUserID);
+        rows.reset();
+        sortest::OtherProgram other;
+        QVERIFY(other.ok());
+
+        TfrMain w;
+        QPointer<TfrStartGameBt> prompt;
+        Script s;
+        s.then("the start prompt opens",
+               [&] {
+                   prompt = frStartGameBt;
+                   return prompt && prompt->isActiveWindow() && focus() == prompt->Button1 && !rig->heard().isEmpty();
+               },
+               [&] {
+                   QCOMPARE(rig->heard().last(), QStringLiteral("!Кнопка Начать игру"));
+                   rig->clear();
+                   sortest::activateThroughWm(other.window());
+               })
+            .then("away in the other program", [&] { return !QApplication::activeWindow(); },
+                  [&] { sortest::activateThroughWm(w.winId()); })
+            .then("back at the start prompt",  // the keyboard goes on to the modal prompt
+                  [&] { return prompt && prompt->isActiveWindow() && focus() == prompt->Button1; },
+                  [&] {
+                      QCOMPARE(said(*rig), QString());
+                      keys({"Return"});
+                  })
+            .then("the game starts", [&] { return !prompt && !w.lblQuestion->text().isEmpty(); });
+        s.start(30000);
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(s.over(), 40000);
+        QVERIFY2(s.finished(), qPrintable(s.report()));
+        w.game().CloseDown();
     }
 
     // The main window in the middle of a game: coming back from another program

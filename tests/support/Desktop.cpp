@@ -1,6 +1,8 @@
 #include "support/Desktop.h"
 
 #include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
 #include <QStringList>
 #include <QThread>
 #include <cstdlib>
@@ -51,7 +53,16 @@ bool windowManagerRunning()
 
 void activateThroughWm(quint32 window)
 {
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    // The program goes on running meanwhile, as it does while the player
+    // switches: its own requests reach the window manager in their order.
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        QFAIL("the window manager did not activate the window");
+    }
+    QCOMPARE(p.exitCode(), 0);
 }
 
 OtherProgram::OtherProgram()

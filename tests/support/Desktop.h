@@ -19,7 +19,8 @@ bool windowManagerRunning();
 
 // Asks the window manager to activate `window` (xdotool windowactivate --sync:
 // a _NET_ACTIVE_WINDOW request, then a wait until the manager reports it
-// active). A hang or a refusal fails the test.
+// active), with the program's event loop running meanwhile. A hang or a
+// refusal fails the test.
 void activateThroughWm(quint32 window);
 
 // A top-level window of another X client, managed by the window manager, that
