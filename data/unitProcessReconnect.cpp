@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "data/ReconnectUi.h"
+#include "speech/Announce.h"
 #include "platform/Process.h"
 
 TfrProcessReconnect::TfrProcessReconnect(QWidget* owner)
@@ -67,10 +68,16 @@ public:
     QList<QPointer<QObject>> disableOtherWindows(QObject* reconnectWindow) override
     {
         QList<QPointer<QObject>> disabled;
+        QList<QWidget*> toDisable;
         const auto windows = QApplication::topLevelWidgets();
         for (QWidget* w : windows) {
             if (w == reconnectWindow || !w->isWindow() || !w->isVisible() || !w->isEnabled())
                 continue;
+            // Noted before any is disabled: that drops the child dialogs' focus too.
+            focus_.note(w);
+            toDisable.append(w);
+        }
+        for (QWidget* w : toDisable) {
             w->setEnabled(false);
             disabled.append(w);
         }
@@ -101,6 +108,8 @@ public:
         for (const QPointer<QObject>& p : windows)
             if (auto* w = qobject_cast<QWidget*>(p.data()))
                 w->setEnabled(true);
+        // Back where the player left it, and not announced again.
+        focus_.giveBack();
     }
 
     void closeReconnectWindow(QObject* reconnectWindow) override
@@ -115,6 +124,7 @@ public:
 
 private:
     QPointer<QWidget> activeForm_;
+    sor::KeptFocus focus_;
 };
 
 }  // namespace

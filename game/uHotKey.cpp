@@ -89,8 +89,14 @@ TfrHotKey::~TfrHotKey()
 
 bool TfrHotKey::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate)
+    // The list is read when the window opens and becomes active, not again
+    // when the player comes back to it from another program.
+    if (event->type() == QEvent::WindowActivate && !listRead_) {
+        listRead_ = true;
         FormActivate();
+    } else if (event->type() == QEvent::Hide) {
+        listRead_ = false;
+    }
     return QDialog::event(event);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The hot-key help (F1): the list of the game's keyboard commands, read out
-// whole each time the window becomes active (cutting off whatever was being
-// said), silenced when it closes. Its OK button announces itself.
+// whole when the window opens and becomes active (cutting off whatever was
+// being said), not again when the player switches back to it from another
+// program; silenced when it closes. Its OK button announces itself.
 //
 // Use (the main window's N7Click):
 //
@@ -38,6 +39,8 @@ protected:
 private:
     void FormActivate();
     void btOKClick();
+
+    bool listRead_ = false;  // since the window was shown
 };
 
 // The help window while it exists, else null.

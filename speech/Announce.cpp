@@ -35,6 +35,37 @@ private:
     std::function<void(QEvent*)> what_;
 };
 
+// Whether the player has heard where the keyboard is in a window since it was
+// last shown: its first control is announced as the window opens; when the
+// window gets the keyboard back (a modal window over it closed, the player
+// switched back from another program) the same control is not announced again.
+class WindowHeard : public QObject
+{
+public:
+    explicit WindowHeard(QWidget* window) : QObject(window)
+    {
+        setObjectName(QStringLiteral("sorWindowHeard"));
+        window->installEventFilter(this);
+    }
+
+    static WindowHeard* of(QWidget* window)
+    {
+        if (auto* memo = window->findChild<WindowHeard*>(QStringLiteral("sorWindowHeard"), Qt::FindDirectChildrenOnly))
+            return memo;
+        return new WindowHeard(window);
+    }
+
+    bool heard = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide)
+            heard = false;  // shown again, it opens as new
+        return false;
+    }
+};
+
 bool isFocusArrival(QWidget* widget, QEvent* event)
 {
     if (event->type() != QEvent::FocusIn)
@@ -45,7 +76,13 @@ bool isFocusArrival(QWidget* widget, QEvent* event)
     if (!widget->hasFocus())
         return false;
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    return reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason;
+    if (reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason)
+        return false;  // back from its own drop-down list or a menu
+    WindowHeard* window = WindowHeard::of(widget->window());
+    const bool known = window->heard;
+    window->heard = true;
+    // The window getting the keyboard back is no move of the focus.
+    return !(reason == Qt::ActiveWindowFocusReason && known);
 }
 
 QString checkState(const QCheckBox* box)
@@ -61,6 +98,25 @@ void onFocusArrival(QWidget* widget, std::function<void()> announce)
         if (isFocusArrival(widget, e))
             announce();
     });
+}
+
+void giveFocusBack(QWidget* control)
+{
+    if (control && control->isEnabled() && control->isVisible())
+        control->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void KeptFocus::note(QWidget* window)
+{
+    if (window && window->focusWidget())
+        focus_.append(window->focusWidget());
+}
+
+void KeptFocus::giveBack()
+{
+    for (const QPointer<QWidget>& control : std::as_const(focus_))
+        giveFocusBack(control);
+    focus_.clear();
 }
 
 void speakAnnouncement(const QStringList& phrases)

@@ -12,10 +12,15 @@
 // said (stop-first), the later ones are queued behind it; a blank phrase says
 // nothing. Captions and texts are read when the announcement is spoken, so a
 // caption changed at run time is heard as changed. Focus coming back from a
-// closed drop-down list or menu is not announced again.
+// closed drop-down list or menu is not announced again, nor is the control that
+// has the keyboard when its window gets it back: after a modal window over it
+// closed, or when the player switches back from another program. The first
+// control of a window that opens is announced (once per showing).
 //
 // The announcers are owned by the control (or window) they are attached to.
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -29,6 +34,24 @@ class QWidget;
 class TLabeledEdit;
 
 namespace sor {
+
+// The keyboard given back to the control that had it before its window was
+// disabled: silently, as when the window gets the keyboard back. Nothing
+// happens to a control that has gone, hidden or disabled meanwhile.
+void giveFocusBack(QWidget* control);
+
+// Disabling a window drops its focus control, and those of its child dialogs
+// too: note the focus of every window before any of them is disabled, and give
+// it back once they are enabled again.
+class KeptFocus
+{
+public:
+    void note(QWidget* window);
+    void giveBack();
+
+private:
+    QList<QPointer<QWidget>> focus_;
+};
 
 // Speaks the phrases of one announcement: the first stop-first, the rest queued.
 void speakAnnouncement(const QStringList& phrases);

@@ -140,7 +140,7 @@ int ShowMyMessageDlg(QObject* owner, const QString& text, const QString& caption
     struct Leave
     {
         QList<QPointer<QWidget>> disabled;
-        QList<QPointer<QWidget>> focused;  // each disabled window's focus control
+        KeptFocus focus;
         QPointer<SpokenMessageBox> box;
         ~Leave()
         {
@@ -150,24 +150,28 @@ int ShowMyMessageDlg(QObject* owner, const QString& text, const QString& caption
             for (const QPointer<QWidget>& w : disabled)
                 if (w)
                     w->setEnabled(true);
-            // Disabling a window loses its focus control; the keyboard goes back
-            // where the player left it once the window is active again.
-            for (const QPointer<QWidget>& f : focused)
-                if (f && f->isEnabled() && f->isVisible())
-                    f->setFocus(Qt::OtherFocusReason);
+            // The keyboard goes back where the player left it, unannounced:
+            // closing the box cuts off what is being said, and that is all.
+            focus.giveBack();
             SpeechStop();
         }
     } leave;
     gBoxOpen = true;
 
     // The other windows go quiet first; a box created after that is not
-    // disabled along with the window that owns it.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
+    // disabled along with the window that owns it. Their focus is noted before
+    // any is disabled: disabling a window drops its child dialogs' focus too.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QList<QWidget*> toDisable;
+    for (QWidget* w : windows) {
         if (w->isEnabled() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)) {
-            leave.focused.append(w->focusWidget());
-            w->setEnabled(false);
-            leave.disabled.append(w);
+            leave.focus.note(w);
+            toDisable.append(w);
         }
+    }
+    for (QWidget* w : toDisable) {
+        w->setEnabled(false);
+        leave.disabled.append(w);
     }
 
     QWidget* ownerWindow = owner && owner->isWidgetType() ? static_cast<QWidget*>(owner)->window() : nullptr;
