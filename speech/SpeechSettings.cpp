@@ -6,6 +6,7 @@
 #include <QTemporaryFile>
 #include <utility>
 
+#include "platform/Installed.h"
 #include "platform/Process.h"
 
 namespace sor {
@@ -45,11 +46,11 @@ bool canWriteIn(const QString& dir, const QString& file)
 
 }  // namespace
 
-QString speechSettingsFile(const QString& programDir, const QString& userConfigDir)
+QString speechSettingsFile(const QString& programDir, const QString& userConfigDir, const QString& installedDir)
 {
     const QString name = QStringLiteral("settings.ini");
     const QString beside = QDir(programDir).filePath(name);
-    if (canWriteIn(programDir, beside))
+    if (!sameFolder(programDir, installedDir) && canWriteIn(programDir, beside))
         return beside;
     return QDir(userConfigDir).filePath(name);
 }
@@ -150,6 +151,13 @@ void SpeechSettings::save()
     ini.setValue(kSpeechIndex, QString::number(iIndTTS));
     ini.setValue(kSpeedSpeak, QString::number(FSpeedSpeak));
     ini.sync();
+}
+
+void SpeechSettings::keepFileAsItIs()
+{
+    if (endHook_)
+        removeProgramEndHook(std::exchange(endHook_, 0));
+    saved_ = true;
 }
 
 QString SpeechSettings::currentEntryName() const
