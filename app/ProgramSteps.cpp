@@ -70,6 +70,11 @@ void ProgramSteps::terminate()
 void ProgramSteps::createSpeechSet()
 {
     speechSet_ = TfrSpeechSet::createWithRealEngines(programSpeechSettingsFile());
+    // The voice is chosen before the first window speaks. speech-dispatcher
+    // lists its voices in a second or two; a login window shown meanwhile would
+    // have its heading held back and then dropped by the focus announcement
+    // that follows it, so the player would never hear which window this is.
+    speechSet_->settings().waitUntilReady();
 }
 
 void ProgramSteps::createLoginWindow()

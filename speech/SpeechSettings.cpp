@@ -1,6 +1,7 @@
 #include "speech/SpeechSettings.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryFile>
@@ -79,6 +80,15 @@ SpeechSettings::~SpeechSettings()
         save();
     if (speechBackend() == this)
         setSpeechBackend(nullptr);
+}
+
+void SpeechSettings::waitUntilReady()
+{
+    if (ready_)
+        return;
+    QEventLoop wait;
+    connect(this, &SpeechSettings::ready, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void SpeechSettings::tryComplete()

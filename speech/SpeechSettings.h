@@ -44,6 +44,9 @@ public:
     static constexpr int kMaxHeldTexts = 32;
 
     bool isReady() const { return ready_; }
+    // Waits, processing events, until the list is complete: at most the guard
+    // time given at construction, since the guard completes it then.
+    void waitUntilReady();
 
     // The voice list and its parts.
     const QStringList& entries() const { return entries_; }

@@ -2,7 +2,9 @@
 // saving "settings.ini", committing and applying entries, the rate, speaking and
 // stopping, and the speech routines that forward to them.
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -547,6 +549,28 @@ private slots:
         if (on)
             log.append(QStringLiteral("voices: purge"));
         QCOMPARE(*s.log, log);
+    }
+
+    // Waiting for the list: it ends when the families answer, or, when one never
+    // does, at the guard time, with the list as it stands.
+    void waitUntilReady()
+    {
+        Settings late(kModes, kVoices, {}, false);
+        QVERIFY(!late->isReady());
+        QTimer::singleShot(50, [&] { late.voices->publishVoices(); });
+        late->waitUntilReady();
+        QVERIFY(late->isReady());
+        QCOMPARE(late->entries().size(), kModes.size() + kVoices.size());
+
+        Settings silent(kModes, kVoices, {}, false, 300);
+        QElapsedTimer waited;
+        waited.start();
+        silent->waitUntilReady();
+        QVERIFY(silent->isReady());
+        QVERIFY(waited.elapsed() < 5000);
+        QCOMPARE(silent->entries(), kModes);
+
+        late->waitUntilReady();  // ready already: returns at once
     }
 
     // --- where the file lives ----------------------------------------------------
