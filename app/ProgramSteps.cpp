@@ -9,9 +9,24 @@
 #include "data/DataModulUnit.h"
 #include "game/uMain.h"
 #include "platform/Process.h"
+#include "speech/EspeakEngine.h"
+#include "speech/SpeechDispatcherEngine.h"
+#include "speech/SpeechSettings.h"
 #include "speech/unitSpeechSet.h"
 
 namespace sor {
+namespace {
+
+// settings.ini beside the program, or in the player's configuration folder for
+// an installed program (or one whose folder cannot be written).
+QString programSpeechSettingsFile()
+{
+    return speechSettingsFile(QCoreApplication::applicationDirPath(),
+                              QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+                              QString::fromLocal8Bit(config::kInstalledBinDir));
+}
+
+}  // namespace
 
 ProgramSteps::ProgramSteps(QApplication& app) : app_(app) {}
 
@@ -25,6 +40,15 @@ void ProgramSteps::initApplication()
     // Only the main window has a taskbar entry; the program ends when it closes.
     app_.setQuitOnLastWindowClosed(true);
     installUiServices();
+    // A notice before the speech settings window exists (an outdated program) is
+    // read out in the player's voice; the settings are not written for it.
+    setEarlySpeechLoader([]() -> std::unique_ptr<QObject> {
+        auto speech = std::make_unique<SpeechSettings>(std::make_unique<EspeakEngine>(),
+                                                       std::make_unique<SpeechDispatcherEngine>(),
+                                                       programSpeechSettingsFile());
+        speech->keepFileAsItIs();
+        return speech;
+    });
 }
 
 void ProgramSteps::createDataModule()
@@ -45,9 +69,12 @@ void ProgramSteps::terminate()
 
 void ProgramSteps::createSpeechSet()
 {
-    const QString ini = speechSettingsFile(QCoreApplication::applicationDirPath(),
-                                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-    speechSet_ = TfrSpeechSet::createWithRealEngines(ini);
+    speechSet_ = TfrSpeechSet::createWithRealEngines(programSpeechSettingsFile());
+    // The voice is chosen before the first window speaks. speech-dispatcher
+    // lists its voices in a second or two; a login window shown meanwhile would
+    // have its heading held back and then dropped by the focus announcement
+    // that follows it, so the player would never hear which window this is.
+    speechSet_->settings().waitUntilReady();
 }
 
 void ProgramSteps::createLoginWindow()

@@ -11,8 +11,10 @@
 #include "data/PasswordHash.h"
 #include "data/ReconnectUi.h"
 #include "data/VersionCheck.h"
+#include "platform/Installed.h"
 #include "platform/PlainMessage.h"
 #include "speech/MessageDlg.h"
+#include "speech/SpeechRoutines.h"
 
 TDataModule1* DataModule1 = nullptr;
 QPointer<QObject> ReconnectWindow;
@@ -41,6 +43,7 @@ TDataModule1::TDataModule1(const DbParams& params, QObject* owner)
     connect(&probe_, &ServerProbe::finished, this, &TDataModule1::finishReconnectAttempt);
 
     UpdaterFolder = QCoreApplication::applicationDirPath();
+    Installed = runsInstalled(UpdaterFolder);
     DataModuleCreate(params);
     if (!DataModule1)
         DataModule1 = this;
@@ -92,11 +95,25 @@ bool TDataModule1::VerifVerApp()
     if (VerWeight(program) >= VerWeight(required))
         return true;
 
+    const QString outdated = QStringLiteral("Вы используете устаревшую версию программы (") + VerToText(program);
+    if (Installed) {
+        TellOutdated(outdated + QStringLiteral("). Обновите пакет sorventa."));
+        return false;
+    }
     const QString updater = QDir(UpdaterFolder).filePath(updaterFileName());
     if (!QProcess::startDetached(updater, QStringList(), QString()))
-        PlainMessageBox(QStringLiteral("Вы используете устаревшую версию программы (") + VerToText(program) +
-                        QStringLiteral("). Обновите программу."));
+        TellOutdated(outdated + QStringLiteral("). Обновите программу."));
     return false;
+}
+
+void TDataModule1::TellOutdated(const QString& text)
+{
+    // This comes before the speech settings are loaded: bring them up for the
+    // notice, so that a player who cannot see the box hears what to do.
+    const std::unique_ptr<QObject> speech = loadEarlySpeech();
+    SpeechOut(text, true);
+    PlainMessageBox(text);
+    SpeechStop();
 }
 
 QString TDataModule1::md5(const QString& s) const

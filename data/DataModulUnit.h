@@ -40,6 +40,9 @@ public:
 
     // Where the updater is looked for: the program's folder.
     QString UpdaterFolder;
+    // An installed program has no updater beside it: the package manager updates
+    // it, and an outdated one tells the player to update the package.
+    bool Installed = false;
     static QString updaterFileName();  // "Updater.exe" on Windows, "Updater" elsewhere
 
     void DataModuleCreate(const sor::DbParams& params);
@@ -49,9 +52,13 @@ public:
     bool PrepareConnection();
 
     // True when the client is current. When it is outdated, starts the updater (or
-    // tells the player to update when it cannot be started) and returns false.
+    // tells the player to update when it cannot be started, or, installed, to
+    // update the package: a notice that is spoken too) and returns false.
     // Throws when the statement or a version text fails.
     bool VerifVerApp();
+
+    // The outdated-version notice: the plain box, read out.
+    void TellOutdated(const QString& text);
 
     // The password hash (sor::passwordHash).
     QString md5(const QString& s) const;

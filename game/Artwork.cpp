@@ -1,6 +1,7 @@
 #include "game/Artwork.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -133,6 +134,51 @@ void paintTexture(QPainter& p, const QRectF& r)
     p.restore();
 }
 
+Emblem emblem()
+{
+    Emblem e;
+    e.ring = QRectF(2.5, 2.5, 92, 92);
+    e.ringWidth = 5;
+    e.discInner = QColor(40, 70, 170);
+    e.discOuter = QColor(6, 16, 60);
+    e.ringColor = QColor(250, 200, 70);
+    e.markColor = QColor(255, 224, 130);
+    QFont mark(QStringLiteral("DejaVu Serif"));
+    mark.setPixelSize(70);
+    mark.setBold(true);
+    // The question mark centred in the ring as a shape, so that every size and
+    // the scalable icon draw the very same glyph.
+    QPainterPath glyph;
+    glyph.addText(QPointF(0, 0), mark, QStringLiteral("?"));
+    const QRectF box = QFontMetricsF(mark).tightBoundingRect(QStringLiteral("?"));
+    glyph.translate(e.ring.center() - box.center());
+    e.mark = glyph;
+    return e;
+}
+
+void paintEmblem(QPainter& p, const QRectF& area)
+{
+    const qreal side = qMin(area.width(), area.height());
+    if (side <= 0)
+        return;
+    const Emblem e = emblem();
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(area.center());
+    p.scale(side / Emblem::kSide, side / Emblem::kSide);
+    p.translate(-Emblem::kSide / 2, -Emblem::kSide / 2);
+    QRadialGradient disc(e.ring.center(), e.ring.width() / 2);
+    disc.setColorAt(0.0, e.discInner);
+    disc.setColorAt(1.0, e.discOuter);
+    p.setBrush(disc);
+    p.setPen(QPen(e.ringColor, e.ringWidth));
+    p.drawEllipse(e.ring);
+    p.setPen(Qt::NoPen);
+    p.setBrush(e.markColor);
+    p.drawPath(e.mark);
+    p.restore();
+}
+
 void paintLogo(QPainter& p, const QRectF& area)
 {
     // Designed on a 400 × 120 canvas, then scaled to fit and centred.
@@ -148,20 +194,7 @@ void paintLogo(QPainter& p, const QRectF& area)
     p.scale(scale, scale);
     p.translate(-design.width() / 2, -design.height() / 2);
 
-    // The emblem: a golden ring holding a question mark.
-    const QRectF ring(6, 14, 92, 92);
-    QRadialGradient disc(ring.center(), ring.width() / 2);
-    disc.setColorAt(0.0, QColor(40, 70, 170));
-    disc.setColorAt(1.0, QColor(6, 16, 60));
-    p.setBrush(disc);
-    p.setPen(QPen(QColor(250, 200, 70), 5));
-    p.drawEllipse(ring);
-    QFont mark(QStringLiteral("DejaVu Serif"));
-    mark.setPixelSize(70);
-    mark.setBold(true);
-    p.setFont(mark);
-    p.setPen(QColor(255, 224, 130));
-    p.drawText(ring, Qt::AlignCenter, QStringLiteral("?"));
+    paintEmblem(p, QRectF(3.5, 11.5, 97, 97));
 
     // The name, gold with a dark outline.
     QFont title(QStringLiteral("DejaVu Serif"));

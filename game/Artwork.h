@@ -5,6 +5,7 @@
 // decorative strips.
 
 #include <QColor>
+#include <QPainterPath>
 #include <QRectF>
 #include <QWidget>
 #include <functional>
@@ -19,6 +20,19 @@ enum class Strip { Thin, Separator, Bottom };
 void paintBar(QPainter& p, const QRectF& r, Bar look);
 void paintQuestionFrame(QPainter& p, const QRectF& r);
 void paintLogo(QPainter& p, const QRectF& r);  // centred, proportional
+void paintEmblem(QPainter& p, const QRectF& r);  // the logo's ring and question mark, square, centred
+
+// The emblem as shapes and colours on a square of kSide units: what paintEmblem
+// draws, also written out as the program's scalable icon.
+struct Emblem
+{
+    static constexpr qreal kSide = 97;
+    QRectF ring;
+    qreal ringWidth = 0;
+    QColor discInner, discOuter, ringColor, markColor;
+    QPainterPath mark;
+};
+Emblem emblem();
 void paintTexture(QPainter& p, const QRectF& r);
 void paintStrip(QPainter& p, const QRectF& r, Strip kind);
 

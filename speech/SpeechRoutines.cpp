@@ -2,6 +2,23 @@
 
 namespace {
 sor::SpeechBackend* gBackend = nullptr;
+std::function<std::unique_ptr<QObject>()>& earlyLoader()
+{
+    static std::function<std::unique_ptr<QObject>()> f;
+    return f;
+}
+}  // namespace
+
+void sor::setEarlySpeechLoader(std::function<std::unique_ptr<QObject>()> loader)
+{
+    earlyLoader() = std::move(loader);
+}
+
+std::unique_ptr<QObject> sor::loadEarlySpeech()
+{
+    if (gBackend || !earlyLoader())
+        return nullptr;
+    return earlyLoader()();
 }
 
 void sor::setSpeechBackend(SpeechBackend* backend)

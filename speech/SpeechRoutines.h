@@ -4,7 +4,10 @@
 // Safe and silent before the speech settings exist.
 
 #include <QChar>
+#include <QObject>
 #include <QString>
+#include <functional>
+#include <memory>
 
 bool SpeechOut(const QString& text, bool stopFirst);
 void SpeechStop();
@@ -26,5 +29,13 @@ public:
 
 void setSpeechBackend(SpeechBackend* backend);
 SpeechBackend* speechBackend();
+
+// Speech for a notice that comes before the speech settings are loaded (the
+// outdated-version notice at start-up). The program installs a loader that
+// brings up the player's speech settings without ever writing them;
+// loadEarlySpeech() returns what it made, to be kept for the notice's time, or
+// null when speech is up already or there is no loader.
+void setEarlySpeechLoader(std::function<std::unique_ptr<QObject>()> loader);
+std::unique_ptr<QObject> loadEarlySpeech();
 
 }  // namespace sor

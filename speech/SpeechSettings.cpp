@@ -1,11 +1,13 @@
 #include "speech/SpeechSettings.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <utility>
 
+#include "platform/Installed.h"
 #include "platform/Process.h"
 
 namespace sor {
@@ -45,11 +47,11 @@ bool canWriteIn(const QString& dir, const QString& file)
 
 }  // namespace
 
-QString speechSettingsFile(const QString& programDir, const QString& userConfigDir)
+QString speechSettingsFile(const QString& programDir, const QString& userConfigDir, const QString& installedDir)
 {
     const QString name = QStringLiteral("settings.ini");
     const QString beside = QDir(programDir).filePath(name);
-    if (canWriteIn(programDir, beside))
+    if (!sameFolder(programDir, installedDir) && canWriteIn(programDir, beside))
         return beside;
     return QDir(userConfigDir).filePath(name);
 }
@@ -78,6 +80,15 @@ SpeechSettings::~SpeechSettings()
         save();
     if (speechBackend() == this)
         setSpeechBackend(nullptr);
+}
+
+void SpeechSettings::waitUntilReady()
+{
+    if (ready_)
+        return;
+    QEventLoop wait;
+    connect(this, &SpeechSettings::ready, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void SpeechSettings::tryComplete()
@@ -150,6 +161,13 @@ void SpeechSettings::save()
     ini.setValue(kSpeechIndex, QString::number(iIndTTS));
     ini.setValue(kSpeedSpeak, QString::number(FSpeedSpeak));
     ini.sync();
+}
+
+void SpeechSettings::keepFileAsItIs()
+{
+    if (endHook_)
+        removeProgramEndHook(std::exchange(endHook_, 0));
+    saved_ = true;
 }
 
 QString SpeechSettings::currentEntryName() const

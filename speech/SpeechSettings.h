@@ -44,6 +44,9 @@ public:
     static constexpr int kMaxHeldTexts = 32;
 
     bool isReady() const { return ready_; }
+    // Waits, processing events, until the list is complete: at most the guard
+    // time given at construction, since the guard completes it then.
+    void waitUntilReady();
 
     // The voice list and its parts.
     const QStringList& entries() const { return entries_; }
@@ -90,6 +93,8 @@ public:
     // The settings file in use and writing it now (normally done at the end).
     QString iniPath() const { return iniPath_; }
     void save();
+    // Reads the file but never writes it (speech brought up for a notice only).
+    void keepFileAsItIs();
 
 signals:
     void listChanged();   // entries() has been filled
@@ -126,8 +131,11 @@ private:
 };
 
 // Where "settings.ini" lives: in the program's folder, or, when that folder (or
-// the file in it) cannot be written, as in an installed program, under the same
-// name in the user's configuration folder, so that the settings are never lost.
-QString speechSettingsFile(const QString& programDir, const QString& userConfigDir);
+// the file in it) cannot be written, under the same name in the user's
+// configuration folder, so that the settings are never lost. An installed
+// program (its folder is installedDir) always keeps them in the user's folder:
+// the system's program folder is no place for a player's file, even for root.
+QString speechSettingsFile(const QString& programDir, const QString& userConfigDir,
+                           const QString& installedDir = QString());
 
 }  // namespace sor

@@ -15,7 +15,9 @@
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
 #include "data/VersionCheck.h"
+#include "speech/SpeechRoutines.h"
 #include "support/MessageRecorder.h"
+#include "support/SpeechRig.h"
 #include "support/TestServer.h"
 
 using sortest::TestServer;
@@ -186,16 +188,99 @@ private slots:
         QTemporaryDir folder;
         if (present)
             writeUpdater(folder.path(), false);
+        sortest::SpeechRig speech(sortest::SpeechRig::Window::Never);
 
         TDataModule1 dm(TestServer::clientParams(kDb));
         dm.UpdaterFolder = folder.path();
         QVERIFY(dm.PrepareConnection());
         QVERIFY(AppOutdated);
+        const QString notice =
+            QStringLiteral("Вы используете устаревшую версию программы (3.1.0.0). Обновите программу.");
         QCOMPARE(messages->messages.size(), 1);
         QVERIFY(messages->messages[0].plain);
-        QCOMPARE(messages->messages[0].text,
-                 QStringLiteral("Вы используете устаревшую версию программы (3.1.0.0). Обновите программу."));
+        QCOMPARE(messages->messages[0].text, notice);
         reapUpdaters(10000);  // the process that failed to become the updater
+        // Read out as well, and silenced when the box goes.
+        QCOMPARE(speech.heard(), QStringList({QLatin1Char('!') + notice, QStringLiteral("!")}));
+    }
+
+    // An installed program is updated by the package manager: an updater lying
+    // beside it is not started, and the player is told, aloud too, to update the
+    // package. A current installed program goes on as any other.
+    void installedProgram()
+    {
+        QTemporaryDir folder;
+        writeUpdater(folder.path(), true);
+        sortest::SpeechRig speech(sortest::SpeechRig::Window::Never);
+
+        const QString current = QStringLiteral("3.1.0.0");
+        QVERIFY(setRequiredVersion(&current));
+        {
+            TDataModule1 dm(TestServer::clientParams(kDb));
+            dm.UpdaterFolder = folder.path();
+            dm.Installed = true;
+            QVERIFY(dm.PrepareConnection());
+            QVERIFY(!AppOutdated);
+        }
+        QVERIFY(messages->messages.isEmpty());
+        QVERIFY(speech.heard().isEmpty());
+
+        const QString required = QStringLiteral("3.1.0.1");
+        QVERIFY(setRequiredVersion(&required));
+        TDataModule1 dm(TestServer::clientParams(kDb));
+        dm.UpdaterFolder = folder.path();
+        dm.Installed = true;
+        QVERIFY(dm.PrepareConnection());
+        QVERIFY(AppOutdated);
+        const QString notice =
+            QStringLiteral("Вы используете устаревшую версию программы (3.1.0.0). Обновите пакет sorventa.");
+        QCOMPARE(messages->messages.size(), 1);
+        QVERIFY(messages->messages[0].plain);
+        QCOMPARE(messages->messages[0].text, notice);
+        QCOMPARE(speech.heard(), QStringList({QLatin1Char('!') + notice, QStringLiteral("!")}));
+        QCOMPARE(reapUpdaters(0), 0);
+        QVERIFY(!QFile::exists(folder.path() + QStringLiteral("/updater-ran")));
+    }
+
+    // At start-up the speech settings are not loaded yet: the notice brings the
+    // player's speech up for its own time, reads itself out while the box is
+    // shown, and lets the speech go when the box closes.
+    void noticeReadOutBeforeSpeechIsLoaded()
+    {
+        const QString required = QStringLiteral("3.1.0.1");
+        QVERIFY(setRequiredVersion(&required));
+        QVERIFY(!sor::speechBackend());
+        std::unique_ptr<sortest::SpeechRig> rig;
+        QStringList heardWhileShown;
+        QStringList heardAtTheEnd;
+        int loaded = 0;
+        sor::setEarlySpeechLoader([&]() -> std::unique_ptr<QObject> {
+            ++loaded;
+            rig = std::make_unique<sortest::SpeechRig>(sortest::SpeechRig::Window::Never);
+            auto holder = std::make_unique<QObject>();
+            connect(holder.get(), &QObject::destroyed, [&] {
+                heardAtTheEnd = rig->heard();
+                rig.reset();
+            });
+            return holder;
+        });
+        messages->onMessage = [&](const sortest::RecordedMessage&) {
+            if (rig)
+                heardWhileShown = rig->heard();
+        };
+
+        TDataModule1 dm(TestServer::clientParams(kDb));
+        dm.Installed = true;
+        QVERIFY(dm.PrepareConnection());
+        sor::setEarlySpeechLoader(nullptr);
+        QVERIFY(AppOutdated);
+        const QString notice =
+            QStringLiteral("Вы используете устаревшую версию программы (3.1.0.0). Обновите пакет sorventa.");
+        QCOMPARE(loaded, 1);
+        QCOMPARE(heardWhileShown, QStringList({QLatin1Char('!') + notice}));
+        QCOMPARE(heardAtTheEnd, QStringList({QLatin1Char('!') + notice, QStringLiteral("!")}));
+        QVERIFY(!rig);
+        QVERIFY(!sor::speechBackend());
     }
 
     // A required version that is not four numbers, or none at all: the program ends

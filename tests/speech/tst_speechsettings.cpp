@@ -2,7 +2,9 @@
 // saving "settings.ini", committing and applying entries, the rate, speaking and
 // stopping, and the speech routines that forward to them.
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -549,6 +551,28 @@ private slots:
         QCOMPARE(*s.log, log);
     }
 
+    // Waiting for the list: it ends when the families answer, or, when one never
+    // does, at the guard time, with the list as it stands.
+    void waitUntilReady()
+    {
+        Settings late(kModes, kVoices, {}, false);
+        QVERIFY(!late->isReady());
+        QTimer::singleShot(50, [&] { late.voices->publishVoices(); });
+        late->waitUntilReady();
+        QVERIFY(late->isReady());
+        QCOMPARE(late->entries().size(), kModes.size() + kVoices.size());
+
+        Settings silent(kModes, kVoices, {}, false, 300);
+        QElapsedTimer waited;
+        waited.start();
+        silent->waitUntilReady();
+        QVERIFY(silent->isReady());
+        QVERIFY(waited.elapsed() < 5000);
+        QCOMPARE(silent->entries(), kModes);
+
+        late->waitUntilReady();  // ready already: returns at once
+    }
+
     // --- where the file lives ----------------------------------------------------
 
     void settingsFileLocation()
@@ -562,6 +586,43 @@ private slots:
         QCOMPARE(sor::speechSettingsFile(QStringLiteral("/proc"), user.path()), user.filePath("settings.ini"));
         QCOMPARE(sor::speechSettingsFile(QStringLiteral("/nonexistent/sorventa"), user.path()),
                  user.filePath("settings.ini"));
+
+        // Installed: the program's folder is the system's, even when it can be
+        // written (by root), and also when reached through a link.
+        QCOMPARE(sor::speechSettingsFile(program.path(), user.path(), program.path()), user.filePath("settings.ini"));
+        const QString link = user.filePath(QStringLiteral("bin"));
+        QVERIFY(QFile::link(program.path(), link));
+        QCOMPARE(sor::speechSettingsFile(link, user.path(), program.path()), user.filePath("settings.ini"));
+        QTemporaryDir elsewhere;
+        QCOMPARE(sor::speechSettingsFile(program.path(), user.path(), elsewhere.path()),
+                 program.filePath("settings.ini"));
+    }
+
+    // Speech brought up for a notice reads the player's file and never writes it,
+    // not at its end and not at the end of the program.
+    void keptFileIsNeverWritten()
+    {
+        writeIni(ini(), "[Speech]\nSpeechIndex=3\nSpeechOnOff=0\nSpeedSpeak=4\n");
+        const QByteArray before = [&] { QFile f(ini()); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
+        {
+            Settings s(kModes, kVoices, ini());
+            s->keepFileAsItIs();
+            QCOMPARE(s->IndexTTS(), 3);
+            QCOMPARE(s->SpeedSpeak(), 4);
+            s->setSpeechOn(true);
+            s->SetSpeedSpeak(-2);
+            sor::runProgramEndHooks();
+        }
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+
+        const QString absent = dir_.filePath(QStringLiteral("absent/settings.ini"));
+        {
+            Settings s(kModes, kVoices, absent);
+            s->keepFileAsItIs();
+        }
+        QVERIFY(!QFile::exists(absent));
     }
 
     void savingCreatesTheConfigurationFolder()
