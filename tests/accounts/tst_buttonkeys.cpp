@@ -115,6 +115,12 @@ class TestButtonKeys : public QObject
                 }
                 if (!QTest::qWaitForWindowActive(w))
                     fail("the window does not get the keyboard");
+                // Keys typed for real go where the X server's focus is: wait for it.
+                if (!failed && sortest::onX()) {
+                    sortest::OtherXClient x;
+                    if (!QTest::qWaitFor([&] { return x.focus() == xcb_window_t(w->winId()); }, 3000))
+                        fail("the X focus is not on the window");
+                }
             }
             if (!failed && !button.isEmpty()) {
                 auto* b = w->findChild<QPushButton*>(button);
