@@ -216,7 +216,8 @@ LoginOutcome submitLogin(TDataModule1& dm, QObject* owner, const QString& email,
         return LoginOutcome::Refused;
     }
     if (!fitsColumn(lowerCasedEmail(email), kEmailLength)) {
-        MyMessageDlg(owner, QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
+        MyMessageDlg(owner,
+                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
                      QStringLiteral("Сообщение."), mbOK);
         return LoginOutcome::Refused;
     }

@@ -64,7 +64,8 @@ CodeRequest requestRestoreCode(TDataModule1& dm, MailSender& sender, QObject* ow
     }
     // Refused before any mail goes out: no account can have a longer address.
     if (!fitsColumn(address, kEmailLength)) {
-        MyMessageDlg(owner, QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
+        MyMessageDlg(owner,
+                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
                      kAttention, mbOK);
         return CodeRequest::Refused;
     }
