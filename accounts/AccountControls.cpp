@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "accounts/LoginProcedure.h"
 #include "speech/LabeledEdit.h"
+#include "speech/SpeechRoutines.h"
 
 namespace sor {
 
@@ -28,6 +30,16 @@ TLabeledEdit* accountEdit(const QString& caption, const char* name, QWidget* par
     bold.setBold(true);
     e->EditLabel->setFont(bold);
     return e;
+}
+
+void limitEdit(TLabeledEdit* edit, int length)
+{
+    edit->setMaxLength(length);
+    QObject::connect(edit->lineEdit(), &QLineEdit::inputRejected, edit, [edit, length] {
+        // Cuts off the echo of the character that did not go in.
+        SpeechOut(edit->caption() + QStringLiteral(": не более ") + charactersText(length) + QStringLiteral("."),
+                  true);
+    });
 }
 
 void alignLabels(std::initializer_list<TLabeledEdit*> edits)

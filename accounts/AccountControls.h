@@ -17,6 +17,10 @@ namespace sor {
 
 QPushButton* accountButton(const QString& caption, const char* name, QWidget* parent);
 TLabeledEdit* accountEdit(const QString& caption, const char* name, QWidget* parent);
+// The edit takes at most `length` characters (the length of the column its
+// text goes to); a character or a paste that does not fit is refused aloud
+// ("E-mail: не более 254 символов.").
+void limitEdit(TLabeledEdit* edit, int length);
 // The edits' labels made as wide as the widest, so that the edits line up.
 void alignLabels(std::initializer_list<TLabeledEdit*> edits);
 // A window header: centred, navy, underlined Tahoma of `pixelSize`.

@@ -143,8 +143,23 @@ QString newSessionGuid()
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
+QString charactersText(int length)
+{
+    const bool one = length % 10 == 1 && length % 100 != 11;
+    return QString::number(length) + (one ? QStringLiteral(" символа") : QStringLiteral(" символов"));
+}
+
+QString longerThanText(int length)
+{
+    return QStringLiteral("длиннее ") + charactersText(length);
+}
+
 int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass)
 {
+    // No account has an address longer than its column (a stored login edited
+    // by hand, say): nothing to ask the server.
+    if (!fitsColumn(login.toLower(), kEmailLength))
+        return lrNoAccount;
     TDbQuery& account = dm.LoginQuery;
     account.setSql({"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
     account.bindString(QStringLiteral("lgn"), login.toLower());
@@ -198,6 +213,12 @@ LoginOutcome submitLogin(TDataModule1& dm, QObject* owner, const QString& email,
     if (!ValidEmail(trimmedText(email))) {
         MyMessageDlg(owner, QStringLiteral("Адрес электронной почты указан неверно! "), QStringLiteral("Сообщение."),
                      mbOK);
+        return LoginOutcome::Refused;
+    }
+    if (!fitsColumn(lowerCasedEmail(email), kEmailLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
+                     QStringLiteral("Сообщение."), mbOK);
         return LoginOutcome::Refused;
     }
     // The password as typed: blanks around it are part of it.

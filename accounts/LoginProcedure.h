@@ -25,6 +25,24 @@ bool ValidEmail(const QString& email);
 QString trimmedText(const QString& s);            // codes 0 to 32 removed at both ends
 QString lowerCasedEmail(const QString& s);        // trimmed, then lower-cased
 
+// The longest text each account field holds: the length of its column in the
+// game database (users.loginEmail, name, surname, CodeRest). The windows' edits
+// take no more, and nothing longer is ever sent to the server.
+constexpr int kEmailLength = 254;
+constexpr int kNameLength = 100;
+constexpr int kSurnameLength = 100;
+constexpr int kRestoreCodeLength = 32;
+// Whether the text fits its column (counted in UTF-16 units, which is never
+// fewer than the server's characters).
+inline bool fitsColumn(const QString& text, int length)
+{
+    return text.size() <= length;
+}
+// "254 символов", "21 символа": a count of characters after "длиннее" or "не более".
+QString charactersText(int length);
+// "длиннее 254 символов": why a text is refused.
+QString longerThanText(int length);
+
 // The login result.
 enum LoginResult : int {
     lrNoAccount = 0,       // no account has this address and password hash

@@ -62,6 +62,13 @@ CodeRequest requestRestoreCode(TDataModule1& dm, MailSender& sender, QObject* ow
         MyMessageDlg(owner, QStringLiteral("Адрес электронной почты указан неверно! "), kAttention, mbOK);
         return CodeRequest::Refused;
     }
+    // Refused before any mail goes out: no account can have a longer address.
+    if (!fitsColumn(address, kEmailLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
+                     kAttention, mbOK);
+        return CodeRequest::Refused;
+    }
     const QString code = makeRestoreCode();
     if (!sender.send(restoreMail(address, code, sender.senderAddress()))) {
         MyMessageDlg(owner, QStringLiteral("Ошибка отправки электронной почты."), kAttention, mbOK);
@@ -98,6 +105,13 @@ PasswordSave saveNewPassword(TDataModule1& dm, QObject* owner, const QString& em
                      mbOK);
         return PasswordSave::Refused;
     }
+    if (!fitsColumn(address, kEmailLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Ошибка сохранения! Адрес электронной почты ") + longerThanText(kEmailLength) +
+                         QStringLiteral("!"),
+                     caption, mbOK);
+        return PasswordSave::Refused;
+    }
     if (trimmedText(newPassword).isEmpty()) {
         MyMessageDlg(owner, QStringLiteral("Ошибка сохранения! Отсутствует пароль!"), caption, mbOK);
         return PasswordSave::Refused;
@@ -105,6 +119,13 @@ PasswordSave saveNewPassword(TDataModule1& dm, QObject* owner, const QString& em
     // An empty code would match every account that has none pending.
     if (trimmedText(code).isEmpty()) {
         MyMessageDlg(owner, QStringLiteral("Ошибка сохранения! Отсутствует код восстановления!"), caption, mbOK);
+        return PasswordSave::Refused;
+    }
+    if (!fitsColumn(trimmedText(code), kRestoreCodeLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Ошибка сохранения! Код восстановления ") + longerThanText(kRestoreCodeLength) +
+                         QStringLiteral("!"),
+                     caption, mbOK);
         return PasswordSave::Refused;
     }
 

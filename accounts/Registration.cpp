@@ -20,8 +20,30 @@ bool saveRegistration(TDataModule1& dm, QObject* owner, const QString& name, con
                      caption, mbOK);
         return false;
     }
+    if (!fitsColumn(lowerCasedEmail(email), kEmailLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) +
+                         QStringLiteral("! Запись не может быть сохранена!"),
+                     caption, mbOK);
+        return false;
+    }
     if (trimmedText(password).isEmpty()) {
         MyMessageDlg(owner, QStringLiteral("Отсутствует пароль! Запись не может быть сохранена!"), caption, mbOK);
+        return false;
+    }
+    // The server would refuse a longer name in its own words, in English.
+    if (!fitsColumn(trimmedText(name), kNameLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Имя ") + longerThanText(kNameLength) +
+                         QStringLiteral("! Запись не может быть сохранена!"),
+                     caption, mbOK);
+        return false;
+    }
+    if (!fitsColumn(trimmedText(surname), kSurnameLength)) {
+        MyMessageDlg(owner,
+                     QStringLiteral("Фамилия ") + longerThanText(kSurnameLength) +
+                         QStringLiteral("! Запись не может быть сохранена!"),
+                     caption, mbOK);
         return false;
     }
     TDbQuery& q = dm.QueryQuery;

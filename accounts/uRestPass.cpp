@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "accounts/AccountControls.h"
+#include "accounts/LoginProcedure.h"
 #include "accounts/MailSender.h"
 #include "accounts/PasswordRestore.h"
 #include "data/DataModulUnit.h"
@@ -25,6 +26,8 @@ TfrRestPass::TfrRestPass(QWidget* parent) : QDialog(parent)
     ledCodeRestore = sor::accountEdit(QStringLiteral("Код восстановления"), "ledCodeRestore", Panel1);
     ledPass = sor::accountEdit(QStringLiteral("Новый пароль"), "ledPass", Panel1);
     ledPass->setEchoMode(QLineEdit::Password);
+    sor::limitEdit(ledLogin, sor::kEmailLength);
+    sor::limitEdit(ledCodeRestore, sor::kRestoreCodeLength);
     sor::alignLabels({ledLogin, ledCodeRestore, ledPass});
     auto* fields = new QVBoxLayout(Panel1);
     fields->addWidget(ledLogin);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "accounts/AccountControls.h"
+#include "accounts/LoginProcedure.h"
 #include "accounts/Registration.h"
 #include "data/DataModulUnit.h"
 #include "speech/Announce.h"
@@ -24,6 +25,9 @@ TfrmRegist::TfrmRegist(QWidget* parent) : QDialog(parent)
     ledLogin = sor::emailEdit(Panel1);
     ledPass = sor::accountEdit(QStringLiteral("Пароль"), "ledPass", Panel1);
     ledPass->setEchoMode(QLineEdit::Password);
+    sor::limitEdit(ledName, sor::kNameLength);
+    sor::limitEdit(ledSurname, sor::kSurnameLength);
+    sor::limitEdit(ledLogin, sor::kEmailLength);
     sor::alignLabels({ledName, ledSurname, ledLogin, ledPass});
     auto* fields = new QVBoxLayout(Panel1);
     fields->addWidget(Label1);

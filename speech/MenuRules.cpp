@@ -106,13 +106,11 @@ QList<QPair<int, int>> checkMarkPixels()
 
 void MenuSpeechCounter::selectedDrawing(bool barItem, const QString& phrase)
 {
-    // Spoken stop-first, which also silences the item before; 1 holds it back.
-    if (value_ != 1)
-        SpeechOut(phrase, true);
-    if (barItem)
-        value_ = 2;
-    else if (value_ > 0)
-        --value_;
+    if (value_ < 1)
+        SpeechStop();
+    // Stop-first, which also silences the item before.
+    SpeechOut(phrase, true);
+    value_ = barItem ? 2 : 0;
 }
 
 }  // namespace sor::menu

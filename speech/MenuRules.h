@@ -60,15 +60,17 @@ constexpr int kCheckMarkSize = 12;
 QString checkMarkPattern();
 QList<QPair<int, int>> checkMarkPixels();
 
-// Who speaks a highlighted item and who stays silent. One counter is shared by
-// every menu of the program and lives for the whole run; it starts at 2.
+// Who speaks a highlighted item. One counter is shared by every menu of the
+// program and lives for the whole run; it starts at 2.
 //
-// After a bar item has been drawn selected (counter 2) the next selected
-// drawing of a drop-down item is spoken and lowers the counter to 1, the one
-// after it is silent and lowers it to 0, and from then on each selected
-// drawing stops the speech in progress and is spoken, until a bar item is
-// drawn selected again. A bar item drawn selected while the counter is 1 is
-// silent too.
+// Every selected drawing of an item is spoken, stop-first, so that each item
+// the highlight moves to is heard once (and again when the highlighted item
+// is painted anew). A bar item drawn selected sets the counter to 2; the
+// drop-down item drawn selected after it lowers it to 0, and from then on each
+// selected drawing stops the speech in progress first.
+// (Menus that paint the first item of an opening drop-down twice would need a
+// silent step here; Qt paints it once, so none is taken: it would silence the
+// item the highlight moves to next.)
 class MenuSpeechCounter
 {
 public:

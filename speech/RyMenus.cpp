@@ -21,6 +21,7 @@ const char kImages[] = "sorRyImages";         // the image list of a menu or bar
 const char kImageIndex[] = "sorRyImageIndex"; // an item's image
 const char kBarLook[] = "sorRyBarLook";       // how a bar item was last drawn
 const char kF10[] = "sorRyMenuF10";           // what makes F10 work on a bar or menu
+const char kSpokenItem[] = "sorRySpokenItem"; // the drop-down item last said as highlighted
 
 // Room the platform leaves around an owner-measured bar item, as desktop menu
 // bars do, so that the highlight does not hug the caption.
@@ -435,15 +436,30 @@ private:
     void drawMenuItem(QAction* item, const QStyleOption* option, QPainter* painter, const QMenu* menu) const
     {
         TOwnerDrawState state = commonState(item, option);
-        if (option->state & State_Selected)
+        const bool selected = option->state & State_Selected;
+        if (selected)
             state |= odSelected;
+        // Qt paints the highlighted item again at every move of the mouse
+        // within it: said once, until the highlight has left it (it is then
+        // drawn plain) or the menu has closed.
+        auto* spoken = static_cast<QObject*>(menu->property(kSpokenItem).value<QObject*>());
+        bool speak = false;
+        if (selected && spoken != item) {
+            speak = true;
+            const_cast<QMenu*>(menu)->setProperty(kSpokenItem, QVariant::fromValue<QObject*>(item));
+        } else if (!selected && spoken == item) {
+            const_cast<QMenu*>(menu)->setProperty(kSpokenItem, QVariant());
+        }
         // The drawer works in the menu's client area, inside its frame, where
         // the items start at the left edge.
         const int inset = pixelMetric(PM_MenuPanelWidth, option, menu) + pixelMetric(PM_MenuHMargin, option, menu);
         const int top = pixelMetric(PM_MenuPanelWidth, option, menu) + pixelMetric(PM_MenuVMargin, option, menu);
         painter->save();
         painter->translate(inset, top);
-        owner_->AdvancedDrawItem(item, painter, option->rect.translated(-inset, -top), state);
+        if (speak)
+            owner_->AdvancedDrawItem(item, painter, option->rect.translated(-inset, -top), state);
+        else
+            owner_->paintItem(item, painter, option->rect.translated(-inset, -top), state);
         painter->restore();
         if (item->menu()) {
             // The platform marks an item that opens a submenu, over the owner's drawing.
@@ -549,8 +565,11 @@ void TRyMenu::ownerDraw(QWidget* menu)
         drawn_.append(menu);
     }
     if (auto* m = qobject_cast<QMenu*>(menu)) {
-        if (!m->findChild<QObject*>(QLatin1String(kF10), Qt::FindDirectChildrenOnly))
+        if (!m->findChild<QObject*>(QLatin1String(kF10), Qt::FindDirectChildrenOnly)) {
             new F10InMenu(m);
+            // A menu opened again says its highlighted item again.
+            QObject::connect(m, &QMenu::aboutToHide, m, [m] { m->setProperty(kSpokenItem, QVariant()); });
+        }
         for (QAction* a : m->actions())
             if (a->menu() && a->menu() != m && a->menu()->style() != style_)
                 ownerDraw(a->menu());

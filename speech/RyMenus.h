@@ -23,13 +23,14 @@
 // What is spoken for a highlighted item: caption + " " + shortcut text + state
 // text, stop-first, where the shortcut text is "Shift+", "Ctrl+", "Alt+" in
 // this order and the key ("Ctrl+Alt+S", "F1") and the state text " выключено. "
-// for a disabled item or " отмечено. " for a checked one. When an item is
-// spoken is decided by one counter shared by all menus
-// (sor::menu::MenuSpeechCounter, RyMenuSpeechCounter()): see there.
+// for a disabled item or " отмечено. " for a checked one. Each item the
+// highlight moves to is spoken once, as it is drawn selected (see
+// sor::menu::MenuSpeechCounter, RyMenuSpeechCounter()); the repaints Qt makes
+// of the same highlighted item (at every move of the mouse within it) say
+// nothing more until the highlight has left it or its menu has closed.
 //
 // A selected drawing that Qt leaves out is not spoken either: an item passed
-// over faster than the menu paints (keys sent in one burst) gets no drawing,
-// so the counter does not count it.
+// over faster than the menu paints (keys sent in one burst) gets no drawing.
 //
 // In Qt terms an item is "drawn selected" when the platform paints it
 // highlighted: a drop-down item that is the menu's active action; a bar item

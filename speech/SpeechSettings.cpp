@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <utility>
@@ -26,13 +27,90 @@ bool isBlank(const QString& text)
     return true;
 }
 
-int readInt(const QSettings* ini, const QString& key, int fallback)
+std::optional<int> readInt(const QSettings* ini, const QString& key)
 {
     if (!ini)
-        return fallback;
+        return std::nullopt;
     bool ok = false;
     const int value = ini->value(key).toString().toInt(&ok);
-    return ok ? value : fallback;
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// Sets keys of one section of an INI file and leaves every other byte of it as
+// it was: other sections, other keys, comments, their order and line ends. A
+// key missing from the section is added at its end; a missing section at the
+// end of the file.
+bool writeIniKeys(const QString& path, const QString& section, const QList<QPair<QString, QString>>& values)
+{
+    QByteArray content;
+    {
+        QFile in(path);
+        if (in.exists()) {
+            if (!in.open(QIODevice::ReadOnly))
+                return false;
+            content = in.readAll();
+        }
+    }
+    const QByteArray eol = content.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+    QList<QByteArray> lines = content.split('\n');
+    const bool endsWithEol = content.isEmpty() || content.endsWith('\n');
+    if (endsWithEol)
+        lines.removeLast();  // the empty piece after the last line end
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+
+    const QByteArray header = "[" + section.toUtf8() + "]";
+    QList<bool> done(values.size(), false);
+    qsizetype sectionEnd = -1;  // the line after the section's last non-blank line
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray t = lines.at(i).trimmed();
+        if (t.startsWith('[') && t.endsWith(']')) {
+            inSection = t == header;
+            if (inSection)
+                sectionEnd = i + 1;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!t.isEmpty())
+            sectionEnd = i + 1;
+        const qsizetype eq = t.indexOf('=');
+        if (eq < 0)
+            continue;
+        const QByteArray key = t.left(eq).trimmed();
+        for (qsizetype k = 0; k < values.size(); ++k) {
+            if (key == values.at(k).first.toUtf8()) {
+                lines[i] = key + "=" + values.at(k).second.toUtf8();
+                done[k] = true;
+            }
+        }
+    }
+    QList<QByteArray> added;
+    for (qsizetype k = 0; k < values.size(); ++k)
+        if (!done.at(k))
+            added << values.at(k).first.toUtf8() + "=" + values.at(k).second.toUtf8();
+    if (!added.isEmpty()) {
+        if (sectionEnd < 0) {
+            if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+                lines << QByteArray();
+            lines << header;
+            lines += added;
+        } else {
+            for (qsizetype k = 0; k < added.size(); ++k)
+                lines.insert(sectionEnd + k, added.at(k));
+        }
+    }
+
+    QByteArray out = lines.join(eol);
+    if (endsWithEol || !added.isEmpty())
+        out += eol;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(out);
+    return file.commit();
 }
 
 bool canWriteIn(const QString& dir, const QString& file)
@@ -124,28 +202,35 @@ void SpeechSettings::restore()
     std::unique_ptr<QSettings> ini;
     if (!iniPath_.isEmpty())
         ini = std::make_unique<QSettings>(iniPath_, QSettings::IniFormat);
+    storedIndex_ = readInt(ini.get(), kSpeechIndex);
+    storedSwitch_ = readInt(ini.get(), kSpeechOnOff);
+    storedRate_ = readInt(ini.get(), kSpeedSpeak);
 
-    int index = readInt(ini.get(), kSpeechIndex, -1);
+    int index = storedIndex_.value_or(-1);
     // A voice that is not in the list (removed since, or its family is not
     // running this time) counts as no voice chosen, so that a Russian voice is
-    // looked for instead of leaving the player without speech.
+    // looked for instead of leaving the player without speech. That stand-in
+    // is for this run only: it is not written back.
     if (index < 0 || index >= entries_.size())
         index = -1;
-    SetIndexTTS(index);
-    setSpeechOn(readInt(ini.get(), kSpeechOnOff, 0) != 0);
+    commitIndex(index);
+    switchSpeech(storedSwitch_.value_or(0) != 0);
 
     if (iIndTTS == -1) {
-        // The last Russian entry: a voice wins over a mode.
+        // The last Russian entry: a voice wins over a mode. Speech goes on with
+        // it only for a player who has never set the switch: one who turned
+        // speech off keeps it off.
         for (qsizetype i = entries_.size() - 1; i >= 0; --i) {
             if (entries_.at(i).contains(QLatin1String("Russ"), Qt::CaseSensitive)) {
-                SetIndexTTS(int(i));
-                setSpeechOn(true);
+                commitIndex(int(i));
+                if (!storedSwitch_)
+                    switchSpeech(true);
                 break;
             }
         }
     }
 
-    SetSpeedSpeak(readInt(ini.get(), kSpeedSpeak, 0));
+    applyRate(storedRate_.value_or(0));
     bRateGroupEnabled = isVoiceIndex(iCurrentEntry);
 }
 
@@ -155,12 +240,21 @@ void SpeechSettings::save()
     // Before the list was complete nothing was restored, so nothing may be written.
     if (iniPath_.isEmpty() || !ready_)
         return;
+    // What the player changed, and what the file lacks; nothing else.
+    const auto due = [](const std::optional<int>& stored, bool changed, int now) {
+        return !stored || (changed && *stored != now);
+    };
+    QList<QPair<QString, QString>> values;
+    if (due(storedSwitch_, switchChanged_, SpeechOnOff ? 1 : 0))
+        values.append({QStringLiteral("SpeechOnOff"), SpeechOnOff ? QStringLiteral("1") : QStringLiteral("0")});
+    if (due(storedIndex_, indexChanged_, iIndTTS))
+        values.append({QStringLiteral("SpeechIndex"), QString::number(iIndTTS)});
+    if (due(storedRate_, rateChanged_, FSpeedSpeak))
+        values.append({QStringLiteral("SpeedSpeak"), QString::number(FSpeedSpeak)});
+    if (values.isEmpty())
+        return;
     QDir().mkpath(QFileInfo(iniPath_).absolutePath());
-    QSettings ini(iniPath_, QSettings::IniFormat);
-    ini.setValue(kSpeechOnOff, SpeechOnOff ? QStringLiteral("1") : QStringLiteral("0"));
-    ini.setValue(kSpeechIndex, QString::number(iIndTTS));
-    ini.setValue(kSpeedSpeak, QString::number(FSpeedSpeak));
-    ini.sync();
+    writeIniKeys(iniPath_, QStringLiteral("Speech"), values);
 }
 
 void SpeechSettings::keepFileAsItIs()
@@ -176,6 +270,12 @@ QString SpeechSettings::currentEntryName() const
 }
 
 void SpeechSettings::setSpeechOn(bool on)
+{
+    switchChanged_ = true;
+    switchSpeech(on);
+}
+
+void SpeechSettings::switchSpeech(bool on)
 {
     if (SpeechOnOff == on)
         return;
@@ -216,6 +316,14 @@ void SpeechSettings::SetIndexTTS(int spInd)
 {
     if (spInd >= entries_.size())
         return;
+    indexChanged_ = true;
+    commitIndex(spInd);
+}
+
+void SpeechSettings::commitIndex(int spInd)
+{
+    if (spInd >= entries_.size())
+        return;
     SpeechStop();
     iIndTTS = spInd;
     iCurrentEntry = spInd < 0 ? -1 : spInd;
@@ -229,6 +337,14 @@ void SpeechSettings::BtClickOk()
 }
 
 void SpeechSettings::SetSpeedSpeak(int value)
+{
+    if (!isVoiceIndex(iCurrentEntry))
+        return;
+    rateChanged_ = true;
+    applyRate(value);
+}
+
+void SpeechSettings::applyRate(int value)
 {
     // The voices family knows only -10..10.
     value = qBound(-10, value, 10);
@@ -269,8 +385,9 @@ bool SpeechSettings::SpeechOutEx(const QString& sTxtSp)
     if (!SpeechOnOff || isBlank(sTxtSp))
         return true;
     if (!fITTSCentral && !isVoiceIndex(iIndTTS)) {
-        // A mode that cannot speak: speech goes off rather than pretend.
-        setSpeechOn(false);
+        // A mode that cannot speak: speech goes off rather than pretend. The
+        // player did not ask for it, so it is not kept for the next run.
+        switchSpeech(false);
         return false;
     }
     if (isVoiceIndex(iIndTTS))

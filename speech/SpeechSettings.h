@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechRoutines.h"
@@ -61,7 +62,8 @@ public:
     int SpeedSpeak() const { return FSpeedSpeak; }
     void SetSpeedSpeak(int value);
 
-    // The speech switch: while it is off nothing is spoken or stopped.
+    // The speech switch: while it is off nothing is spoken or stopped. Setting
+    // it is the player's own choice, kept at the end of the program.
     bool speechOn() const { return SpeechOnOff; }
     void setSpeechOn(bool on);
 
@@ -91,6 +93,10 @@ public:
     static int RomanToInt(const QString& romanNumber);
 
     // The settings file in use and writing it now (normally done at the end).
+    // Only what the player changed during the run is written, and what the
+    // file did not hold yet; every other line of the file stays as it was. So
+    // a voice taken only because the stored one is missing this time (its
+    // engine not up yet) is never written over the player's choice.
     QString iniPath() const { return iniPath_; }
     void save();
     // Reads the file but never writes it (speech brought up for a notice only).
@@ -107,6 +113,9 @@ private:
     void complete();
     void restore();
     void applyEntry(int familyEntry, int mode);
+    void commitIndex(int spInd);
+    void applyRate(int value);
+    void switchSpeech(bool on);
 
     std::unique_ptr<SpeechEngine> aTTSEnum;  // the modes family
     std::unique_ptr<SpeechEngine> gpIVTxt;   // the voices family
@@ -122,6 +131,15 @@ private:
     int iCurrentEntry = -1;
     bool bRateGroupEnabled = false;
     int iTrackBar2Position = 0;
+
+    // What the file held when the settings were restored (unset: the key was
+    // missing or not a number), and what the player has changed since.
+    std::optional<int> storedIndex_;
+    std::optional<int> storedSwitch_;
+    std::optional<int> storedRate_;
+    bool indexChanged_ = false;
+    bool switchChanged_ = false;
+    bool rateChanged_ = false;
 
     bool ready_ = false;
     QStringList held_;

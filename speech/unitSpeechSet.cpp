@@ -50,7 +50,9 @@ TfrSpeechSet::TfrSpeechSet(std::unique_ptr<sor::SpeechEngine> modes, std::unique
     btOK->setDefault(true);
     btOK->setAutoDefault(true);
     btCancel = new QPushButton(QStringLiteral("Отмена"), this);
-    btCancel->setAutoDefault(false);
+    // Enter on a button that has the keyboard presses that button: "Отмена"
+    // must never commit the voice as "ОК" would.
+    btCancel->setAutoDefault(true);
 
     Label1->setObjectName(QStringLiteral("Label1"));
     cbSelectSpeech->setObjectName(QStringLiteral("cbSelectSpeech"));

@@ -189,14 +189,14 @@ private slots:
         QTest::addColumn<QString>("events");
         QTest::addColumn<QStringList>("heard");
         QTest::addColumn<int>("after");
-        QTest::newRow("bar, then the first item spoken, the next silent, then each after a stop")
-            << 2 << "B d d d d" << QStringList({"!B1", "!d2", "!d4", "!d5"}) << 0;
-        QTest::newRow("at program start the first drop-down item is spoken")
-            << 2 << "d d d" << QStringList({"!d1", "!d3"}) << 0;
-        QTest::newRow("a bar item while the counter is 1 is silent")
-            << 2 << "B d B d d" << QStringList({"!B1", "!d2", "!d4"}) << 0;
+        QTest::newRow("bar, then every drop-down item, each after a stop")
+            << 2 << "B d d d d" << QStringList({"!B1", "!d2", "!d3", "!d4", "!d5"}) << 0;
+        QTest::newRow("at program start every drop-down item is spoken")
+            << 2 << "d d d" << QStringList({"!d1", "!d2", "!d3"}) << 0;
+        QTest::newRow("a bar item right after a drop-down item is spoken")
+            << 2 << "B d B d d" << QStringList({"!B1", "!d2", "!B3", "!d4", "!d5"}) << 0;
         QTest::newRow("a bar item after a stop is spoken and starts over")
-            << 0 << "d B d d" << QStringList({"!d1", "!B2", "!d3"}) << 0;
+            << 0 << "d B d d" << QStringList({"!d1", "!B2", "!d3", "!d4"}) << 0;
         QTest::newRow("bar items alone: each spoken") << 2 << "B B B" << QStringList({"!B1", "!B2", "!B3"}) << 2;
     }
     void speechCounter()

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "speech/RyMenus.h"
+#include "support/MenuWalk.h"
 #include "support/SpeechRig.h"
 #include "support/XInput.h"
 
@@ -415,25 +416,24 @@ private slots:
         QMenuBar* bar = w.MainMenu1;
         const auto steps = [&] {
             walk("F10", Qt::Key_F10, bar->actions().at(0), {"!Речь  "}, 2);
-            walk("Down", Qt::Key_Down, w.N2SpeechOnOff, {"!Включить / Отключить речь Ctrl+Alt+S отмечено. "}, 1);
-            walk("Down", Qt::Key_Down, w.N2, {}, 0);  // the one silent step
+            walk("Down", Qt::Key_Down, w.N2SpeechOnOff, {"!Включить / Отключить речь Ctrl+Alt+S отмечено. "}, 0);
+            walk("Down", Qt::Key_Down, w.N2, {"!Настройки речи... "}, 0);
             walk("Down", Qt::Key_Down, w.N4, {"!Осталось времени Ctrl+T"}, 0);
             walk("Down", Qt::Key_Down, w.G1, {"!Прочитать вопрос Ctrl+Q"}, 0);
             walk("Down", Qt::Key_Down, w.N5, {"!Все варианты ответов Ctrl+A выключено. "}, 0);
             walk("Up", Qt::Key_Up, w.G1, {"!Прочитать вопрос Ctrl+Q"}, 0);
             walk("Right", Qt::Key_Right, w.Y1, {"!Настройки "}, 2);
-            walk("Right", Qt::Key_Right, w.N7, {"!Справка ", "!Горячие клавишы F1"}, 1);
-            walk("Down", Qt::Key_Down, w.N8, {}, 0);
+            walk("Right", Qt::Key_Right, w.N7, {"!Справка ", "!Горячие клавишы F1"}, 0);
+            walk("Down", Qt::Key_Down, w.N8, {"!О программе "}, 0);
             walk("Up", Qt::Key_Up, w.N7, {"!Горячие клавишы F1"}, 0);
         };
         steps();
         if (QTest::currentTestFailed())
             return;
 
-        // Whenever the highlighted item is painted again, it is said again.
+        // Painted again where it stands, the highlighted item is not said again.
         w.N6->repaint();
-        expected_ += QStringLiteral("!Горячие клавишы F1");
-        QTRY_COMPARE(rig_->heard(), expected_);
+        QCOMPARE(rig_->heard(), expected_);
 
         walk("Escape", Qt::Key_Escape, w.N6->menuAction(), {"!Справка "}, 2);
         if (QTest::currentTestFailed())
@@ -449,12 +449,39 @@ private slots:
         QCOMPARE(rig_->heard(), expected_);
     }
 
+    // Every menu of the bar walked to its end and back, and the bar itself
+    // both ways: each item the highlight lands on is heard once, in order.
+    // Opened with F10, with a lone Alt, or with a click on the first bar item.
+    void everyMenuBothWays_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("F10") << "F10";
+        QTest::newRow("lone Alt") << "alt";
+        QTest::newRow("mouse") << "mouse";
+    }
+    void everyMenuBothWays()
+    {
+        QFETCH(QString, opener);
+        openWindow();
+        sortest::MenuWalk walk(window_->MainMenu1, *rig_);
+        if (opener == "mouse") {
+            walk.everyMenuOpenedByMouse();
+            return;
+        }
+        walk.open(opener);
+        if (!QTest::currentTestFailed())
+            walk.everyMenuBothWays();
+        if (!QTest::currentTestFailed())
+            walk.leave();
+    }
+
     void loneAltOpensAndLeaves()
     {
         openWindow();
         Replica& w = *window_;
         walk("alt", Qt::Key_Alt, w.N1->menuAction(), {"!Речь  "}, 2, Qt::AltModifier);
-        walk("Down", Qt::Key_Down, w.N2SpeechOnOff, {"!Включить / Отключить речь Ctrl+Alt+S отмечено. "}, 1);
+        walk("Down", Qt::Key_Down, w.N2SpeechOnOff, {"!Включить / Отключить речь Ctrl+Alt+S отмечено. "}, 0);
+        walk("Down", Qt::Key_Down, w.N2, {"!Настройки речи... "}, 0);
         if (QTest::currentTestFailed())
             return;
         // Alt (or F10) in an open menu leaves all menus.
@@ -472,16 +499,23 @@ private slots:
 
     void walkedWithTheMouse()
     {
+        // Under X the clicks of everyMenuBothWays(mouse) drive the real pointer;
+        // hovering is looked at here.
         if (onX())
-            QSKIP("the mouse is driven on the offscreen platform");
+            QSKIP("the pointer hovers on the offscreen platform");
         openWindow();
         Replica& w = *window_;
         QMenuBar* bar = w.MainMenu1;
         const QPoint help = bar->actionGeometry(w.N6->menuAction()).center();
-        // Under the mouse only: painted hot, said nothing. (The pointer goes
-        // through the window, as the platform's own pointer does.)
-        QTest::mouseMove(window_->windowHandle(), bar->mapTo(window_.get(), help - QPoint(5, 0)));
-        QTest::mouseMove(window_->windowHandle(), bar->mapTo(window_.get(), help));
+        const auto moveTo = [&](QWidget* on, QPoint at) {
+            if (on == bar)  // the pointer goes through the window, as the platform's own pointer does
+                QTest::mouseMove(window_->windowHandle(), bar->mapTo(window_.get(), at));
+            else
+                QTest::mouseMove(on, at);
+        };
+        // Under the mouse only: painted hot, said nothing.
+        moveTo(bar, help - QPoint(5, 0));
+        moveTo(bar, help);
         QTRY_COMPARE(bar->activeAction(), w.N6->menuAction());
         QTest::qWait(100);
         QCOMPARE(rig_->heard(), QStringList());
@@ -489,12 +523,20 @@ private slots:
         QTest::mouseClick(bar, Qt::LeftButton, {}, help);
         QTRY_VERIFY(w.N6->isVisible());
         QTRY_COMPARE(rig_->heard(), QStringList({"!Справка "}));
-        // Pointing at an item highlights it, and it is said.
+        // Pointing at an item highlights it, and it is said once; the next one too.
+        const QPoint hotKeys = w.N6->actionGeometry(w.N7).center();
         const QPoint about = w.N6->actionGeometry(w.N8).center();
-        QTest::mouseMove(w.N6, about - QPoint(40, 0));
-        QTest::mouseMove(w.N6, about);
+        moveTo(w.N6, hotKeys - QPoint(40, 0));
+        moveTo(w.N6, hotKeys);
+        QTRY_COMPARE(w.N6->activeAction(), w.N7);
+        QTRY_COMPARE(rig_->heard(), QStringList({"!Справка ", "!Горячие клавишы F1"}));
+        moveTo(w.N6, hotKeys + QPoint(10, 0));  // along the same item: nothing new
+        moveTo(w.N6, about);
         QTRY_COMPARE(w.N6->activeAction(), w.N8);
-        QTRY_COMPARE(rig_->heard(), QStringList({"!Справка ", "!О программе "}));
+        QTRY_COMPARE(rig_->heard(), QStringList({"!Справка ", "!Горячие клавишы F1", "!О программе "}));
+        // Back up to the first with the arrow keys.
+        expected_ = rig_->heard();
+        walk("Up", Qt::Key_Up, w.N7, {"!Горячие клавишы F1"}, 0);
     }
 
     void popUpMenuItemsAreDropDownItems()

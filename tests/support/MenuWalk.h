@@ -1,0 +1,70 @@
+#pragma once
+// A keyboard player's walk through every menu of a menu bar, with what they
+// must hear at each step: the bar opened (F10, a lone Alt, or a click on its
+// bar item), each menu walked down to its last item and up again, the bar
+// walked right to its end and back left. Each item the highlight lands on must
+// be heard once, stop-first, as "caption shortcut state" (see phrase()).
+// Under X the keys and the click are typed for real (xdotool); elsewhere they
+// go to whatever has the keyboard.
+//
+//     sortest::MenuWalk walk(window->MainMenu1, rig);
+//     walk.open("F10");
+//     walk.everyMenuBothWays();
+//
+// Failures are reported through QTest; check QTest::currentTestFailed() after
+// each call.
+
+#include <QList>
+#include <QStringList>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace sortest {
+
+class SpeechRig;
+
+class MenuWalk
+{
+public:
+    MenuWalk(QMenuBar* bar, SpeechRig& rig);
+
+    // What the player hears for an item: caption, a blank, the shortcut
+    // ("Ctrl+Alt+S", "F1") and " выключено. " or " отмечено. ".
+    static QString phrase(const QAction* item);
+    // The items of a menu the highlight stops on (separators are passed over).
+    static QList<QAction*> items(const QMenu* menu);
+
+    // The item highlighted now: in the open drop-down, else on the bar while
+    // it has the keyboard.
+    QAction* highlighted() const;
+
+    // One key (an xdotool key name): the highlight lands on `lands`, and the
+    // player hears `said` after what was heard so far (compared as a whole).
+    void step(const char* xName, QAction* lands, const QStringList& said);
+
+    // Opens the bar: "F10" or "alt"; ends with the first item of the first
+    // menu highlighted.
+    void open(const QString& opener);
+    void everyMenuBothWays();
+    // Each menu of the bar opened by a click on its bar item (said, with no
+    // item highlighted yet), then walked down and up by the arrows, and left
+    // with Escape.
+    void everyMenuOpenedByMouse();
+    // Leaves the menus; nothing more is said meanwhile.
+    void leave();
+
+    const QStringList& expected() const { return expected_; }
+
+private:
+    void press(const char* xName);
+    void click(QAction* barItem);
+    void downAndUp(const QMenu* menu);
+
+    QMenuBar* bar_;
+    SpeechRig& rig_;
+    QStringList expected_;
+};
+
+}  // namespace sortest
