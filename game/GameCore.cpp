@@ -463,7 +463,8 @@ bool TGame::SaveAnswer(const QString& text)
     q.bindInteger(QStringLiteral("QVar"), qvar);
     q.bindInteger(QStringLiteral("QTur"), FTur);
     q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
-    if (!dm.UniConnection1.execInTransaction(q)) {
+    bAnswerStored = dm.UniConnection1.execInTransaction(q);
+    if (!bAnswerStored) {
         // Not stored; the verdict stands and the game goes on.
         try {
             ReopenStatusRow();
@@ -553,6 +554,12 @@ void TGame::GameStep(const QString& sAnswer)
         } else {
             bLastAnswerRight = SaveAnswer(sAnswer);
             bQuestionAnswered = true;
+            // An answer the server did not take is not judged: the player has
+            // heard the failure from the connection's report, and a verdict would
+            // tell of an answer that does not count. Nor is the right answer shown:
+            // the question may come again. The next digit picks the game up.
+            if (!bAnswerStored)
+                return;
             SpeechOut(bLastAnswerRight ? QStringLiteral("Правильно. ") : QStringLiteral("Неправильно. "), true);
             const quint64 transitions = iTransitions;
             if (!ShowRightAnswer())

@@ -249,6 +249,7 @@ protected:
     // this game into CurQuestion (all empty when there is none). A failure is thrown.
     void LoadQuestion(int level);
     // Stores the answer row; the verdict stands even when storing fails.
+    // bAnswerStored tells whether the row was stored.
     bool SaveAnswer(const QString& text);
     // Empties the question and the answers, zeroes the tour stamps and deletes
     // the player's answer rows (one transaction; a failure is rolled back).
@@ -290,6 +291,7 @@ protected:
     int iQuestNum = 0;
     bool bNoQuestionYet = true;  // until the first question of the run is shown
     bool bQuestionAnswered = false;  // the question on the panels has its answer row
+    bool bAnswerStored = false;      // the last SaveAnswer stored its row
     QString sLastAnswer;
     bool bLastAnswerRight = false;
     TCurQuestion CurQuestion;
