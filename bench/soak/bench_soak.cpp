@@ -126,6 +126,19 @@ private:
     FILE* f_ = nullptr;
 };
 
+// This process's share of the memory in kB (its own pages, and its share of
+// the pages it has in common with the other players); -1 when unknown.
+long pssKb()
+{
+    QFile f(QStringLiteral("/proc/self/smaps_rollup"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
 class Player;
 
 // The main window as the game sees it, without a window.
@@ -391,8 +404,7 @@ private:
         finished_ = true;
         const double cpu = windowOpen_ ? benchkit::cpuSeconds() - cpuAtWindow_ : 0;
         const double wall = windowOpen_ ? double(nowMs() - wallAtWindow_) / 1000 : 0;
-        journal_.line("cpu", {QString::number(cpu, 'f', 4), QString::number(wall, 'f', 3),
-                              QString::number(benchkit::residentKb())});
+        journal_.line("cpu", {QString::number(cpu, 'f', 4), QString::number(wall, 'f', 3), QString::number(pssKb())});
         journal_.line("end");
         journal_.flush();
     }
@@ -547,6 +559,21 @@ bool adminRun(QSqlDatabase& db, const QString& sql)
     return false;
 }
 
+// One connection per player, and room for the admin's: the instance's own
+// limit is for a handful of players. Set again after every start.
+bool roomForPlayers(const QString& dir, int players)
+{
+    const QString name = QStringLiteral("room");
+    bool ok = false;
+    {
+        QSqlDatabase admin = adminConnection(dir, name);
+        ok = admin.isOpen() &&
+             adminRun(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50)));
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
 struct Child
 {
     int index = 0;
@@ -698,6 +725,8 @@ int driverMain(int argc, char** argv)
         return 1;
     const sortest::ClientParams params = server.clientParams();
     const QString dir = server.dir();
+    if (!roomForPlayers(dir, o.players))
+        return 1;
     QTemporaryDir runTmp;
     const QString run = o.keep.isEmpty() ? runTmp.path() : o.keep;
     QDir().mkpath(run);
@@ -778,6 +807,32 @@ int driverMain(int argc, char** argv)
     QThread::msleep(ulong(2 * paceMs));
 
     // ---- the measured window -----------------------------------------------------------
+    // Beside the players: a bare round trip on a connection like theirs, for
+    // what the machine itself adds to every statement; and the server's own
+    // account of the time it spent on the players' statements.
+    // (The probe goes through the admin's socket, so that the server's account
+    // of the players' account holds the players alone.)
+    QSqlDatabase probe = adminConnection(dir, QStringLiteral("probe"));
+    benchkit::Figures roundTrips;
+    QElapsedTimer sinceProbe;
+    sinceProbe.start();
+    const auto userStat = [&](double& busy, double& cpu) {
+        QSqlDatabase admin = adminConnection(dir, QStringLiteral("stat"));
+        QSqlQuery q(admin);
+        busy = cpu = 0;
+        if (q.exec(QStringLiteral("SELECT BUSY_TIME, CPU_TIME FROM information_schema.USER_STATISTICS "
+                                  "WHERE USER='tavrekdb2'")) &&
+            q.next()) {
+            busy = q.value(0).toDouble();
+            cpu = q.value(1).toDouble();
+        }
+    };
+    {
+        QSqlDatabase admin = adminConnection(dir, QStringLiteral("stat"));
+        adminRun(admin, QStringLiteral("SET GLOBAL userstat=1"));
+    }
+    double busy0 = 0, statCpu0 = 0, busy1 = 0, statCpu1 = 0;
+    userStat(busy0, statCpu0);
     double serverCpu = 0;
     qint64 pid = serverPid(dir);
     double cpuMark = processCpu(pid);
@@ -803,7 +858,7 @@ int driverMain(int argc, char** argv)
                 QThread::msleep(50);
             QElapsedTimer down;
             down.start();
-            if (!server.start())
+            if (!server.start() || !roomForPlayers(dir, o.players))
                 ++restartFailures;
             downSeconds += double(down.elapsed()) / 1000;
             ++serverKills;
@@ -865,9 +920,18 @@ int driverMain(int argc, char** argv)
             nextConnectionKill = window.elapsed() + 500 + rnd.bounded(3000);
         }
         reapSome();
+        if (sinceProbe.elapsed() >= 100 && probe.isOpen()) {
+            sinceProbe.restart();
+            QElapsedTimer rt;
+            rt.start();
+            QSqlQuery one(probe);
+            if (one.exec(QStringLiteral("SELECT 1")) && one.next())
+                roundTrips.add(benchkit::ms(rt));
+        }
         QThread::msleep(20);
     }
     const qint64 to = nowMs();
+    userStat(busy1, statCpu1);
     serverCpu += processCpu(pid) - cpuMark;
     const double windowSeconds = double(to - from) / 1000;
     const QString loadAtEnd = loadAverage();
@@ -988,10 +1052,15 @@ int driverMain(int argc, char** argv)
                 "p99 %.2f ms over %zu steps\n",
                 windowSeconds, answersInWindow, answersInWindow / windowSeconds, p50, p95, p99, steps.size());
     std::printf("server CPU %.1f %% of one core (%.2f ms per answer); driver CPU per player %.3f %% of one core "
-                "(%.2f ms per answer), resident %ld kB per player; machine load %s\n",
+                "(%.2f ms per answer), memory %ld kB per player (proportional set); machine load %s\n",
                 100.0 * serverCpu / windowSeconds, answersInWindow ? 1000.0 * serverCpu / answersInWindow : 0.0,
                 perPlayerCpu, answersInWindow ? 1000.0 * playersCpu / answersInWindow : 0.0,
                 o.players ? rssSum / o.players : 0L, qPrintable(loadAtEnd));
+    if (!o.killEvery && answersInWindow)
+        std::printf("server's own account: %.2f ms busy and %.2f ms CPU per answer on the players' statements; "
+                    "a bare round trip beside them p50 %.2f ms, p95 %.2f ms\n",
+                    1000.0 * (busy1 - busy0) / answersInWindow, 1000.0 * (statCpu1 - statCpu0) / answersInWindow,
+                    roundTrips.pct(0.5), roundTrips.pct(0.95));
     if (o.killEvery)
         std::printf("faults: server killed %d times (%.1f s down in all, %d restarts failed), %d client "
                     "connections killed (%d of them in the middle of a write)\n",
