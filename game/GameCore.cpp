@@ -598,6 +598,12 @@ void TGame::GameStep(const QString& sAnswer)
         }
     } catch (const std::exception&) {
         // Reported by the connection; the step ends without a new question.
+        // The clock stops where it is: a step cut short may have set up a
+        // closed tour (its clock at zero) on its way to the next one, and
+        // Timer1 would take that for time over and end a game in progress. The
+        // next step reads the clock from the server's stamps again.
+        SetMTimerEnabled(false);
+        Timer1->stop();
     }
 }
 

@@ -1,9 +1,13 @@
+// Faults of the game server in the middle of play.
 // An answer the game server did not store is not judged: the player hears the
 // failure from the connection's report, not "Правильно." or "Неправильно.",
 // the right answer is not shown, and the game goes on with a fresh question
 // once the connection is back; every verdict the player hears is a stored row.
+// A game picked up again after a reconnection that fails on its way through
+// the closed tours is not ended by time, nor is a new game offered over it.
 
 #include <QScopeGuard>
+#include <QTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -139,6 +143,62 @@ private slots:
         QCOMPARE(stored.size(), 2);
         QVERIFY(std::any_of(stored.begin(), stored.end(),
                             [&](const GameRows::Answer& a) { return a.questId == answered && a.qvar == 4; }));
+    }
+
+    void failedResumeLeavesTheGameRunning()
+    {
+        sor::resetSessionContext();
+        sortest::SpeechRig rig;
+        sortest::MessageRecorder messages;
+        TDataModule1 dm(TestServer::clientParams(kDb));
+        dm.UniConnection1.open();
+        QVERIFY(sortest::logIn(dm));
+        GameRows rows(kDb, CurrentUserID);
+        rows.reset(gRunning);
+        sortest::setServerClock(dm.UniConnection1, 0);
+        // Tour 1 played and closed, tour 2 under way with three answers.
+        rows.addAnswers(1, 21);
+        rows.addAnswers(2, 3);
+        rows.setStamp(GameRows::startField(1), GameRows::at(-1000));
+        rows.setStamp(GameRows::endField(1), GameRows::at(-500));
+        rows.setStamp(GameRows::startField(2), GameRows::at(-100));
+        sortest::GameViewRig view;
+        view.holdSeconds = 0;
+        sor::TGame game(view);
+        game.OpenStatusRow();
+        game.EnterStoredState();
+        QCOMPARE(view.questNum, QString("Вопрос №4"));
+        QCOMPARE(game.iLedTimer(), 500);
+        QVERIFY(game.Timer1->isActive());
+
+        // The window is activated again (back from a reconnection) and the
+        // step fails past the first tour: the count of its answers is refused.
+        QVERIFY(rows.exec("RENAME TABLE Sor_questions TO Sor_questions_away"));
+        auto back = qScopeGuard([&] { rows.exec("RENAME TABLE Sor_questions_away TO Sor_questions"); });
+        messages.clear();
+        view.prompts.clear();
+        game.EnterStoredState();
+        QCOMPARE(messages.messages.size(), 1);  // the connection's report of the failure
+        QVERIFY(!game.Timer1->isActive());
+        QVERIFY(!game.MTimerEnabled());
+        // Long enough for Timer1 to have come three times.
+        bool waited = false;
+        QTimer::singleShot(350, [&] { waited = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(waited, 5000);
+        QCOMPARE(game.StGame(), gRunning);
+        QCOMPARE(view.prompts, QStringList());
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(rows.status(), int(gRunning));
+
+        // The next activation picks the game up where the server has it.
+        back.dismiss();
+        QVERIFY(rows.exec("RENAME TABLE Sor_questions_away TO Sor_questions"));
+        game.EnterStoredState();
+        QCOMPARE(view.prompts, QStringList());
+        QCOMPARE(view.questNum, QString("Вопрос №4"));
+        QCOMPARE(game.iLedTimer(), 500);
+        QVERIFY(game.Timer1->isActive());
+        QCOMPARE(rows.answerCount(), 24);
     }
 };
 
