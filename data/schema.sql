@@ -50,13 +50,14 @@ CREATE TABLE Sor_questions (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 -- One row per answer of the current game; a new game deletes the player's rows.
+-- A question is answered once in a game: the key refuses a doubled answer.
 CREATE TABLE Sor_Games (
   QuestID   INT NOT NULL,
   QVar      INT NOT NULL,
   QTur      INT NOT NULL,
   SorUserID INT NOT NULL,
-  KEY ix_Sor_Games_user_tour (SorUserID, QTur),
-  KEY ix_Sor_Games_quest_user (QuestID, SorUserID)
+  PRIMARY KEY (SorUserID, QuestID),
+  KEY ix_Sor_Games_user_tour (SorUserID, QTur)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 -- Tour lengths in seconds; the client reads the first row.

@@ -494,7 +494,8 @@ bool TGame::SaveAnswer(const QString& text)
     q.bindInteger(QStringLiteral("QVar"), qvar);
     q.bindInteger(QStringLiteral("QTur"), FTur);
     q.bindLargeInt(QStringLiteral("SorUserID"), CurrentUserID);
-    if (!dm.UniConnection1.execInTransaction(q)) {
+    bAnswerStored = dm.UniConnection1.execInTransaction(q);
+    if (!bAnswerStored) {
         // Not stored; the verdict stands and the game goes on.
         try {
             ReopenStatusRow();
@@ -570,6 +571,16 @@ bool TGame::PromptStarted(const QString& caption)
     return false;
 }
 
+void TGame::StopClockAfterFailedStep()
+{
+    // The clock stops where it is: a step cut short may have set up a closed
+    // tour (its clock at zero) on its way to the next one, and Timer1 would take
+    // that for time over and end a game in progress. The next step reads the
+    // clock from the server's stamps again.
+    SetMTimerEnabled(false);
+    Timer1->stop();
+}
+
 void TGame::StepFailed()
 {
     if (bClosing)
@@ -622,6 +633,12 @@ void TGame::GameStep(const QString& sAnswer)
         } else {
             bLastAnswerRight = SaveAnswer(sAnswer);
             bQuestionAnswered = true;
+            // An answer the server did not take is not judged: the player has
+            // heard the failure from the connection's report, and a verdict would
+            // tell of an answer that does not count. Nor is the right answer shown:
+            // the question may come again. The next digit picks the game up.
+            if (!bAnswerStored)
+                return;
             SpeechOut(bLastAnswerRight ? QStringLiteral("Правильно. ") : QStringLiteral("Неправильно. "), true);
             // The tour's 21st answer ends the tour now: its time is the time its
             // answers took, also when the player quits during the hold and the
@@ -673,9 +690,12 @@ void TGame::GameStep(const QString& sAnswer)
         }
     } catch (const EDbAbort&) {
         // Reported by the connection; the step ends without a new question.
+        StopClockAfterFailedStep();
     } catch (const EDbError&) {
         // Reported by the connection, as above.
+        StopClockAfterFailedStep();
     } catch (const std::exception&) {
+        StopClockAfterFailedStep();
         // Nothing has told the player why the game stopped.
         StepFailed();
     }

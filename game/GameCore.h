@@ -265,6 +265,7 @@ protected:
     // this game into CurQuestion (all empty when there is none). A failure is thrown.
     void LoadQuestion(int level);
     // Stores the answer row; the verdict stands even when storing fails.
+    // bAnswerStored tells whether the row was stored.
     bool SaveAnswer(const QString& text);
     // Empties the question and the answers, zeroes the tour stamps and deletes
     // the player's answer rows (one transaction; a failure is rolled back).
@@ -285,6 +286,7 @@ protected:
     bool ShowGameResult(int reason);
     // Tells the player, once, that the step ended on a failure that nothing
     // has reported; says nothing while the program is quitting.
+    void StopClockAfterFailedStep();
     void StepFailed();
     // Shows the start prompt with the caption; true only when the player pressed
     // start. Cancelled: the program halts. Not shown while quitting; not shown
@@ -316,6 +318,7 @@ protected:
     int iQuestNum = 0;
     bool bNoQuestionYet = true;  // until the first question of the run is shown
     bool bQuestionAnswered = false;  // the question on the panels has its answer row
+    bool bAnswerStored = false;      // the last SaveAnswer stored its row
     QString sLastAnswer;
     bool bLastAnswerRight = false;
     TCurQuestion CurQuestion;

@@ -155,6 +155,122 @@ private slots:
         QCOMPARE(q.numRowsAffected(), 1);
     }
 
+    // Every table has a primary key (row-based replication and clustering need
+    // one); Sor_Games's is the player and the question, so the server itself
+    // refuses an answer stored twice, also through the game's own statement.
+    void everyTableHasAPrimaryKey()
+    {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral(
+            "SELECT t.TABLE_NAME, GROUP_CONCAT(k.COLUMN_NAME ORDER BY k.ORDINAL_POSITION) "
+            "FROM information_schema.TABLES t LEFT JOIN information_schema.KEY_COLUMN_USAGE k "
+            "ON k.TABLE_SCHEMA = t.TABLE_SCHEMA AND k.TABLE_NAME = t.TABLE_NAME AND k.CONSTRAINT_NAME = 'PRIMARY' "
+            "WHERE t.TABLE_SCHEMA = DATABASE() GROUP BY t.TABLE_NAME")));
+        QMap<QString, QString> keys;
+        while (q.next())
+            keys[q.value(0).toString()] = q.value(1).toString();
+        QCOMPARE(keys, (QMap<QString, QString>{{"users", "ID"},
+                                               {"Sor_users", "UserID"},
+                                               {"Sor_questions", "Id"},
+                                               {"Sor_Games", "SorUserID,QuestID"},
+                                               {"Sor_setttings", "id"},
+                                               {"Version", "id"}}));
+
+        const QString record = lines({"INSERT INTO Sor_Games", " (QuestID, QVar, QTur, SorUserID)",
+                                      "VALUES (:QuestID, :QVar, :QTur, :SorUserID)"});
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QSqlQuery insert(db);
+            QVERIFY(insert.prepare(record));
+            insert.bindValue(QStringLiteral(":QuestID"), 3);
+            insert.bindValue(QStringLiteral(":QVar"), attempt ? 4 : 1);
+            insert.bindValue(QStringLiteral(":QTur"), 1);
+            insert.bindValue(QStringLiteral(":SorUserID"), qint64(7003));
+            if (attempt == 0) {
+                QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+            } else {
+                QVERIFY(!insert.exec());
+                QCOMPARE(nativeError(insert), QStringLiteral("1062"));
+            }
+        }
+        QVERIFY(q.exec(QStringLiteral("SELECT QVar FROM Sor_Games WHERE SorUserID=7003")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QVERIFY(!q.next());
+    }
+
+    // A database of a server made before the keys: the migration gives every
+    // table its key, keeps the first of each doubled answer in Sor_Games and
+    // every doubled row, as it was, in Sor_Games_doubled; a second run changes
+    // nothing, and the migrated database serves the game's statements.
+    void migrationOfAnOldDatabase()
+    {
+        const QString old = kDb + QStringLiteral("_old");
+        QVERIFY(TestServer::adminExec(QStringLiteral("mysql"), QStringLiteral("DROP DATABASE IF EXISTS %1").arg(old)));
+        QVERIFY(TestServer::adminExec(QStringLiteral("mysql"), QStringLiteral("CREATE DATABASE %1").arg(old)));
+        for (const char* sql :
+             {"CREATE TABLE users (ID INT NOT NULL AUTO_INCREMENT, loginEmail VARCHAR(254) NOT NULL,"
+              " UNIQUE KEY (ID), UNIQUE KEY (loginEmail))",
+              "CREATE TABLE Sor_users (UserID INT NOT NULL, `Session` VARCHAR(38), GameStatus INT, UNIQUE KEY (UserID))",
+              "CREATE TABLE Sor_questions (Id INT NOT NULL, Question VARCHAR(100), qlevel INT)",
+              "CREATE TABLE Sor_Games (QuestID INT NOT NULL, QVar INT NOT NULL, QTur INT NOT NULL,"
+              " SorUserID INT NOT NULL, KEY ix_Sor_Games_quest_user (QuestID, SorUserID))",
+              "CREATE TABLE Sor_setttings (level1 INT, level2 INT, level3 INT)",
+              "CREATE TABLE Version (VerSorventa VARCHAR(32))",
+              "INSERT INTO Sor_setttings VALUES (600, 700, 800)",
+              "INSERT INTO Version VALUES ('3.1.0.0')",
+              "INSERT INTO Sor_questions VALUES (5, 'a', 1), (6, 'b', 2)",
+              // Player 7 answered question 5 twice (1, then 4) and question 6 twice alike.
+              "INSERT INTO Sor_Games VALUES (5, 1, 1, 7), (6, 4, 1, 7), (5, 4, 1, 7), (5, 2, 1, 8), (6, 4, 1, 7)"})
+            QVERIFY(TestServer::adminExec(old, QLatin1String(sql)));
+
+        QString output;
+        const QStringList migrate{"migrate", "--dir", TestServer::dir(), "--database", old};
+        QCOMPARE(sortest::runGameServerScript(migrate, &output), 0);
+        QVERIFY2(output.contains("4 rows of doubled answers copied to Sor_Games_doubled"), qPrintable(output));
+        QCOMPARE(sortest::runGameServerScript(migrate, &output), 0);
+        QCOMPARE(output.trimmed(), QString());
+
+        QSqlDatabase admin = TestServer::admin(old, QStringLiteral("migrated"));
+        QSqlQuery q(admin);
+        const auto rows = [&](const QString& sql) {
+            QStringList out;
+            if (!q.exec(sql))
+                return QStringList{q.lastError().text()};
+            while (q.next()) {
+                QStringList fields;
+                for (int i = 0; i < q.record().count(); ++i)
+                    fields << q.value(i).toString();
+                out << fields.join(' ');
+            }
+            return out;
+        };
+        QCOMPARE(rows("SELECT TABLE_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) "
+                      "FROM information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() "
+                      "AND CONSTRAINT_NAME = 'PRIMARY' GROUP BY TABLE_NAME ORDER BY TABLE_NAME"),
+                 (QStringList{"Sor_Games SorUserID,QuestID", "Sor_Games_doubled id", "Sor_questions Id",
+                              "Sor_setttings id", "Sor_users UserID", "users ID", "Version id"}));
+        QCOMPARE(rows("SELECT SorUserID, QuestID, QVar FROM Sor_Games ORDER BY SorUserID, QuestID"),
+                 (QStringList{"7 5 1", "7 6 4", "8 5 2"}));
+        QCOMPARE(rows("SELECT SorUserID, QuestID, QVar FROM Sor_Games_doubled ORDER BY SorUserID, QuestID, QVar"),
+                 (QStringList{"7 5 1", "7 5 4", "7 6 4", "7 6 4"}));
+        QCOMPARE(rows("SELECT *, NOW() AS dts FROM Sor_setttings").value(0).section(' ', 0, 2), QString("600 700 800"));
+        QCOMPARE(rows(lines({"SELECT VerSorventa", "FROM  Version "})), QStringList{"3.1.0.0"});
+        QCOMPARE(rows("SELECT INDEX_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() "
+                      "AND TABLE_NAME = 'Sor_Games' AND INDEX_NAME <> 'PRIMARY' GROUP BY INDEX_NAME"),
+                 QStringList{"ix_Sor_Games_user_tour"});
+        admin.close();
+        QVERIFY(TestServer::adminExec(QStringLiteral("mysql"), QStringLiteral("DROP DATABASE %1").arg(old)));
+    }
+
+    // The migration on a database made from today's schema changes nothing.
+    void migrationOfANewDatabase()
+    {
+        QString output;
+        QCOMPARE(sortest::runGameServerScript({"migrate", "--dir", TestServer::dir(), "--database", kDb}, &output),
+                 0);
+        QCOMPARE(output.trimmed(), QString());
+    }
+
     // Addresses are stored lower-cased; another capitalisation is a duplicate.
     void emailIsUniqueWhateverTheCase()
     {

@@ -163,7 +163,7 @@ private slots:
                        .arg(CurrentUserID));
         rows->addOthersAnswers(mine, 3);
         rows->addOthersAnswers(popular, 60);
-        rows->addOthersAnswers(popular, 5, 900002);
+        rows->addOthersAnswers(popular, 5, 910001);
 
         makeGame();
         QHash<int, int> drawn;

@@ -94,10 +94,11 @@ void GameRows::addAnswers(int tour, int answers, int wrong) const
 
 void GameRows::addOthersAnswers(int questId, int count, qint64 otherUser) const
 {
+    // A player answers a question once in a game: each row is another player's.
     for (int i = 0; i < count; ++i)
         exec(QStringLiteral("INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) VALUES (%1, 4, 1, %2)")
                  .arg(questId)
-                 .arg(otherUser));
+                 .arg(otherUser + i));
 }
 
 void GameRows::setStamp(const QString& field, const QString& sqlValue) const

@@ -50,7 +50,8 @@ public:
     // (a question of each level, a different one for each tour); the first
     // `wrong` of them are wrong (QVar 1), the rest right (QVar 4).
     void addAnswers(int tour, int answers, int wrong = 0) const;
-    // `count` answer rows of another player for question `questId`.
+    // `count` answer rows for question `questId`, one of each of the other
+    // players otherUser, otherUser + 1, ...
     void addOthersAnswers(int questId, int count, qint64 otherUser = 900001) const;
 
     // A stamp: an SQL value (at(..), or "'0000-00-00 00:00:00'"); reading gives
