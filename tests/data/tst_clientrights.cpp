@@ -172,7 +172,7 @@ private slots:
         QFETCH(QString, unchanged);
         QVERIFY(TestServer::adminExec(kDb, QStringLiteral("INSERT IGNORE INTO Sor_users (UserID, dt, `Session`) "
                                                           "VALUES (1, NOW(), 'x')")));
-        QVERIFY(TestServer::adminExec(kDb, QStringLiteral("INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) "
+        QVERIFY(TestServer::adminExec(kDb, QStringLiteral("INSERT IGNORE INTO Sor_Games (QuestID, QVar, QTur, SorUserID) "
                                                           "VALUES (1, 2, 1, 1)")));
         const QVariant before = adminValue(unchanged);
         QVERIFY(!before.isNull());
