@@ -573,10 +573,9 @@ bool TGame::PromptStarted(const QString& caption)
 
 void TGame::StopClockAfterFailedStep()
 {
-    // The clock stops where it is: a step cut short may have set up a closed
-    // tour (its clock at zero) on its way to the next one, and Timer1 would take
-    // that for time over and end a game in progress. The next step reads the
-    // clock from the server's stamps again.
+    // A step cut short may have set up a closed tour (its clock at zero) on its
+    // way to the next one, and Timer1 would take that for time over and end a
+    // game in progress.
     SetMTimerEnabled(false);
     Timer1->stop();
 }

@@ -224,7 +224,6 @@ public:
     // game writes nothing to the server and opens no window. A step under way
     // stops where it stands.
     void CloseDown();
-    bool Quitting() const { return bClosing; }
 
     bool NoQuestionYet() const { return bNoQuestionYet; }
     const QString& LastAnswer() const { return sLastAnswer; }
@@ -284,9 +283,12 @@ protected:
     // игры."; the stored end state, stamps and answers stay for the next try),
     // or the program is quitting.
     bool ShowGameResult(int reason);
+    // Stops the countdown and Timer1 after a step cut short by a failure: a
+    // closed tour's zero set up on the way is no time over. The next step reads
+    // the clock from the server's stamps again.
+    void StopClockAfterFailedStep();
     // Tells the player, once, that the step ended on a failure that nothing
     // has reported; says nothing while the program is quitting.
-    void StopClockAfterFailedStep();
     void StepFailed();
     // Shows the start prompt with the caption; true only when the player pressed
     // start. Cancelled: the program halts. Not shown while quitting; not shown
