@@ -106,9 +106,7 @@ QList<QPair<int, int>> checkMarkPixels()
 
 void MenuSpeechCounter::selectedDrawing(bool barItem, const QString& phrase)
 {
-    if (value_ < 1)
-        SpeechStop();
-    // Stop-first, which also silences the item before.
+    // Stop-first, which silences the item before: no separate stop is needed.
     SpeechOut(phrase, true);
     value_ = barItem ? 2 : 0;
 }

@@ -65,9 +65,9 @@ QList<QPair<int, int>> checkMarkPixels();
 //
 // Every selected drawing of an item is spoken, stop-first, so that each item
 // the highlight moves to is heard once (and again when the highlighted item
-// is painted anew). A bar item drawn selected sets the counter to 2; the
-// drop-down item drawn selected after it lowers it to 0, and from then on each
-// selected drawing stops the speech in progress first.
+// is painted anew), and that cuts off the speech in progress. The counter
+// only tells where the highlight was last drawn: 2 after a bar item, 0 after a
+// drop-down item.
 // (Menus that paint the first item of an opening drop-down twice would need a
 // silent step here; Qt paints it once, so none is taken: it would silence the
 // item the highlight moves to next.)
@@ -76,8 +76,8 @@ class MenuSpeechCounter
 public:
     static constexpr int kAtStart = 2;
 
-    // A selected drawing of an item: stops and speaks `phrase` as the counter
-    // says (through SpeechStop / SpeechOut), then moves the counter on.
+    // A selected drawing of an item: speaks `phrase` stop-first (SpeechOut),
+    // then notes whether it was a bar item.
     void selectedDrawing(bool barItem, const QString& phrase);
 
     int value() const { return value_; }
