@@ -14,9 +14,12 @@
 namespace sor {
 namespace {
 
-const QString kSpeechIndex = QStringLiteral("Speech/SpeechIndex");
-const QString kSpeechOnOff = QStringLiteral("Speech/SpeechOnOff");
-const QString kSpeedSpeak = QStringLiteral("Speech/SpeedSpeak");
+// The file's section and its keys: read through QSettings as "section/key",
+// written line by line into the section.
+const QString kSection = QStringLiteral("Speech");
+const QString kSpeechIndex = QStringLiteral("SpeechIndex");
+const QString kSpeechOnOff = QStringLiteral("SpeechOnOff");
+const QString kSpeedSpeak = QStringLiteral("SpeedSpeak");
 
 // Nothing left once blanks and control characters are cut from both ends.
 bool isBlank(const QString& text)
@@ -32,7 +35,7 @@ std::optional<int> readInt(const QSettings* ini, const QString& key)
     if (!ini)
         return std::nullopt;
     bool ok = false;
-    const int value = ini->value(key).toString().toInt(&ok);
+    const int value = ini->value(kSection + QLatin1Char('/') + key).toString().toInt(&ok);
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
@@ -246,15 +249,15 @@ void SpeechSettings::save()
     };
     QList<QPair<QString, QString>> values;
     if (due(storedSwitch_, switchChanged_, SpeechOnOff ? 1 : 0))
-        values.append({QStringLiteral("SpeechOnOff"), SpeechOnOff ? QStringLiteral("1") : QStringLiteral("0")});
+        values.append({kSpeechOnOff, SpeechOnOff ? QStringLiteral("1") : QStringLiteral("0")});
     if (due(storedIndex_, indexChanged_, iIndTTS))
-        values.append({QStringLiteral("SpeechIndex"), QString::number(iIndTTS)});
+        values.append({kSpeechIndex, QString::number(iIndTTS)});
     if (due(storedRate_, rateChanged_, FSpeedSpeak))
-        values.append({QStringLiteral("SpeedSpeak"), QString::number(FSpeedSpeak)});
+        values.append({kSpeedSpeak, QString::number(FSpeedSpeak)});
     if (values.isEmpty())
         return;
     QDir().mkpath(QFileInfo(iniPath_).absolutePath());
-    writeIniKeys(iniPath_, QStringLiteral("Speech"), values);
+    writeIniKeys(iniPath_, kSection, values);
 }
 
 void SpeechSettings::keepFileAsItIs()
