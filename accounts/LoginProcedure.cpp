@@ -149,9 +149,13 @@ QString charactersText(int length)
     return QString::number(length) + (one ? QStringLiteral(" символа") : QStringLiteral(" символов"));
 }
 
-QString longerThanText(int length)
+bool refusedAsTooLong(QObject* owner, const QString& text, int length, const QString& before,
+                      const QString& after, const QString& caption)
 {
-    return QStringLiteral("длиннее ") + charactersText(length);
+    if (fitsColumn(text, length))
+        return false;
+    MyMessageDlg(owner, before + QStringLiteral("длиннее ") + charactersText(length) + after, caption, mbOK);
+    return true;
 }
 
 int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass)
@@ -215,12 +219,9 @@ LoginOutcome submitLogin(TDataModule1& dm, QObject* owner, const QString& email,
                      mbOK);
         return LoginOutcome::Refused;
     }
-    if (!fitsColumn(lowerCasedEmail(email), kEmailLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
-                     QStringLiteral("Сообщение."), mbOK);
+    if (refusedAsTooLong(owner, lowerCasedEmail(email), kEmailLength, QStringLiteral("Адрес электронной почты "),
+                         QStringLiteral("!"), QStringLiteral("Сообщение.")))
         return LoginOutcome::Refused;
-    }
     // The password as typed: blanks around it are part of it.
     const QString pass = md5(password);
     int r = lrNoAccount;

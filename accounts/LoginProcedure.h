@@ -40,8 +40,11 @@ inline bool fitsColumn(const QString& text, int length)
 }
 // "254 символов", "21 символа": a count of characters after "длиннее" or "не более".
 QString charactersText(int length);
-// "длиннее 254 символов": why a text is refused.
-QString longerThanText(int length);
+// Refuses a text longer than its column before any statement runs: tells the
+// player `before` + "длиннее 254 символов" + `after` through MyMessageDlg and
+// returns true; false (and nothing said) when the text fits.
+bool refusedAsTooLong(QObject* owner, const QString& text, int length, const QString& before,
+                      const QString& after, const QString& caption);
 
 // The login result.
 enum LoginResult : int {

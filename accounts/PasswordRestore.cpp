@@ -63,12 +63,9 @@ CodeRequest requestRestoreCode(TDataModule1& dm, MailSender& sender, QObject* ow
         return CodeRequest::Refused;
     }
     // Refused before any mail goes out: no account can have a longer address.
-    if (!fitsColumn(address, kEmailLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) + QStringLiteral("!"),
-                     kAttention, mbOK);
+    if (refusedAsTooLong(owner, address, kEmailLength, QStringLiteral("Адрес электронной почты "),
+                         QStringLiteral("!"), kAttention))
         return CodeRequest::Refused;
-    }
     const QString code = makeRestoreCode();
     if (!sender.send(restoreMail(address, code, sender.senderAddress()))) {
         MyMessageDlg(owner, QStringLiteral("Ошибка отправки электронной почты."), kAttention, mbOK);
@@ -105,13 +102,9 @@ PasswordSave saveNewPassword(TDataModule1& dm, QObject* owner, const QString& em
                      mbOK);
         return PasswordSave::Refused;
     }
-    if (!fitsColumn(address, kEmailLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Ошибка сохранения! Адрес электронной почты ") + longerThanText(kEmailLength) +
-                         QStringLiteral("!"),
-                     caption, mbOK);
+    if (refusedAsTooLong(owner, address, kEmailLength, QStringLiteral("Ошибка сохранения! Адрес электронной почты "),
+                         QStringLiteral("!"), caption))
         return PasswordSave::Refused;
-    }
     if (trimmedText(newPassword).isEmpty()) {
         MyMessageDlg(owner, QStringLiteral("Ошибка сохранения! Отсутствует пароль!"), caption, mbOK);
         return PasswordSave::Refused;
@@ -121,13 +114,9 @@ PasswordSave saveNewPassword(TDataModule1& dm, QObject* owner, const QString& em
         MyMessageDlg(owner, QStringLiteral("Ошибка сохранения! Отсутствует код восстановления!"), caption, mbOK);
         return PasswordSave::Refused;
     }
-    if (!fitsColumn(trimmedText(code), kRestoreCodeLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Ошибка сохранения! Код восстановления ") + longerThanText(kRestoreCodeLength) +
-                         QStringLiteral("!"),
-                     caption, mbOK);
+    if (refusedAsTooLong(owner, trimmedText(code), kRestoreCodeLength,
+                         QStringLiteral("Ошибка сохранения! Код восстановления "), QStringLiteral("!"), caption))
         return PasswordSave::Refused;
-    }
 
     TDbQuery& q = dm.QueryQuery;
     q.setSql({QStringLiteral("UPDATE users "),

@@ -20,32 +20,18 @@ bool saveRegistration(TDataModule1& dm, QObject* owner, const QString& name, con
                      caption, mbOK);
         return false;
     }
-    if (!fitsColumn(lowerCasedEmail(email), kEmailLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Адрес электронной почты ") + longerThanText(kEmailLength) +
-                         QStringLiteral("! Запись не может быть сохранена!"),
-                     caption, mbOK);
+    const QString notSaved = QStringLiteral("! Запись не может быть сохранена!");
+    if (refusedAsTooLong(owner, lowerCasedEmail(email), kEmailLength, QStringLiteral("Адрес электронной почты "),
+                         notSaved, caption))
         return false;
-    }
     if (trimmedText(password).isEmpty()) {
         MyMessageDlg(owner, QStringLiteral("Отсутствует пароль! Запись не может быть сохранена!"), caption, mbOK);
         return false;
     }
     // The server would refuse a longer name in its own words, in English.
-    if (!fitsColumn(trimmedText(name), kNameLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Имя ") + longerThanText(kNameLength) +
-                         QStringLiteral("! Запись не может быть сохранена!"),
-                     caption, mbOK);
+    if (refusedAsTooLong(owner, trimmedText(name), kNameLength, QStringLiteral("Имя "), notSaved, caption) ||
+        refusedAsTooLong(owner, trimmedText(surname), kSurnameLength, QStringLiteral("Фамилия "), notSaved, caption))
         return false;
-    }
-    if (!fitsColumn(trimmedText(surname), kSurnameLength)) {
-        MyMessageDlg(owner,
-                     QStringLiteral("Фамилия ") + longerThanText(kSurnameLength) +
-                         QStringLiteral("! Запись не может быть сохранена!"),
-                     caption, mbOK);
-        return false;
-    }
     TDbQuery& q = dm.QueryQuery;
     // The error report knows this statement by its first words ("INSERT INTO users ").
     q.setSql({QStringLiteral("INSERT INTO users (loginEmail, "),
