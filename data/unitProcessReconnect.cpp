@@ -70,17 +70,12 @@ public:
         QList<QPointer<QObject>> disabled;
         QList<QWidget*> toDisable;
         const auto windows = QApplication::topLevelWidgets();
-        for (QWidget* w : windows) {
-            if (w == reconnectWindow || !w->isWindow() || !w->isVisible() || !w->isEnabled())
-                continue;
-            // Noted before any is disabled: that drops the child dialogs' focus too.
-            focus_.note(w);
-            toDisable.append(w);
-        }
-        for (QWidget* w : toDisable) {
-            w->setEnabled(false);
+        for (QWidget* w : windows)
+            if (w != reconnectWindow && w->isWindow() && w->isVisible() && w->isEnabled())
+                toDisable.append(w);
+        focus_.disable(toDisable);
+        for (QWidget* w : std::as_const(toDisable))
             disabled.append(w);
-        }
         return disabled;
     }
 

@@ -112,6 +112,14 @@ void KeptFocus::note(QWidget* window)
         focus_.append(window->focusWidget());
 }
 
+void KeptFocus::disable(const QList<QWidget*>& windows)
+{
+    for (QWidget* w : windows)
+        note(w);
+    for (QWidget* w : windows)
+        w->setEnabled(false);
+}
+
 void KeptFocus::giveBack()
 {
     for (const QPointer<QWidget>& control : std::as_const(focus_))

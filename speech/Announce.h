@@ -46,10 +46,13 @@ void giveFocusBack(QWidget* control);
 class KeptFocus
 {
 public:
-    void note(QWidget* window);
+    // Notes the focus of every window, then disables them all.
+    void disable(const QList<QWidget*>& windows);
     void giveBack();
 
 private:
+    void note(QWidget* window);
+
     QList<QPointer<QWidget>> focus_;
 };
 

@@ -159,20 +159,14 @@ int ShowMyMessageDlg(QObject* owner, const QString& text, const QString& caption
     gBoxOpen = true;
 
     // The other windows go quiet first; a box created after that is not
-    // disabled along with the window that owns it. Their focus is noted before
-    // any is disabled: disabling a window drops its child dialogs' focus too.
-    const QWidgetList windows = QApplication::topLevelWidgets();
+    // disabled along with the window that owns it.
     QList<QWidget*> toDisable;
-    for (QWidget* w : windows) {
-        if (w->isEnabled() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)) {
-            leave.focus.note(w);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isEnabled() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip))
             toDisable.append(w);
-        }
-    }
-    for (QWidget* w : toDisable) {
-        w->setEnabled(false);
+    leave.focus.disable(toDisable);
+    for (QWidget* w : std::as_const(toDisable))
         leave.disabled.append(w);
-    }
 
     QWidget* ownerWindow = owner && owner->isWidgetType() ? static_cast<QWidget*>(owner)->window() : nullptr;
     QWidget* active = QApplication::activeWindow();
