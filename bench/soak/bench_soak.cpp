@@ -83,6 +83,8 @@ extern char** environ;
 
 namespace {
 
+using benchkit::exec;
+
 const QString kPassword = QStringLiteral("sorventa");
 
 QString playerEmail(int i)
@@ -130,13 +132,7 @@ private:
 // the pages it has in common with the other players); -1 when unknown.
 long pssKb()
 {
-    QFile f(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toLong();
-    return -1;
+    return benchkit::procKb(QStringLiteral("/proc/self/smaps_rollup"), QByteArrayLiteral("Pss:"));
 }
 
 class Player;
@@ -550,15 +546,6 @@ QSqlDatabase adminConnection(const QString& dir, const QString& name)
     return db;
 }
 
-bool adminRun(QSqlDatabase& db, const QString& sql)
-{
-    QSqlQuery q(db);
-    if (q.exec(sql))
-        return true;
-    std::fprintf(stderr, "%s\n  %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
-    return false;
-}
-
 // One connection per player, and room for the admin's: the instance's own
 // limit is for a handful of players. Set again after every start.
 bool roomForPlayers(const QString& dir, int players)
@@ -568,7 +555,7 @@ bool roomForPlayers(const QString& dir, int players)
     {
         QSqlDatabase admin = adminConnection(dir, name);
         ok = admin.isOpen() &&
-             adminRun(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50)));
+             exec(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50)));
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
@@ -738,12 +725,12 @@ int driverMain(int argc, char** argv)
             return 1;
         }
         // Tours long enough that only the answers end them.
-        if (!adminRun(admin, QStringLiteral("UPDATE Sor_setttings SET level1=1800, level2=1800, level3=1800")) ||
-            !adminRun(admin, QStringLiteral("INSERT INTO users (loginEmail, password, name, surname) "
-                                            "SELECT CONCAT('soak', seq, '@tavrek.example'), '%1', 'Игрок', seq "
-                                            "FROM seq_1_to_%2")
-                                 .arg(sor::md5(kPassword))
-                                 .arg(o.players)))
+        if (!exec(admin, QStringLiteral("UPDATE Sor_setttings SET level1=1800, level2=1800, level3=1800")) ||
+            !exec(admin, QStringLiteral("INSERT INTO users (loginEmail, password, name, surname) "
+                                        "SELECT CONCAT('soak', seq, '@tavrek.example'), '%1', 'Игрок', seq "
+                                        "FROM seq_1_to_%2")
+                             .arg(sor::md5(kPassword))
+                             .arg(o.players)))
             return 1;
     }
     QSqlDatabase::removeDatabase(QStringLiteral("setup"));
@@ -829,7 +816,7 @@ int driverMain(int argc, char** argv)
     };
     {
         QSqlDatabase admin = adminConnection(dir, QStringLiteral("stat"));
-        adminRun(admin, QStringLiteral("SET GLOBAL userstat=1"));
+        exec(admin, QStringLiteral("SET GLOBAL userstat=1"));
     }
     double busy0 = 0, statCpu0 = 0, busy1 = 0, statCpu1 = 0;
     userStat(busy0, statCpu0);
@@ -898,7 +885,7 @@ int driverMain(int argc, char** argv)
                             victim = q.value(0).toLongLong();
                     }
                     if (victim)
-                        adminRun(admin, QStringLiteral("KILL %1").arg(victim));
+                        exec(admin, QStringLiteral("KILL %1").arg(victim));
                     q.exec(QStringLiteral("UNLOCK TABLES"));
                     if (victim) {
                         ++connectionKills;
@@ -914,7 +901,7 @@ int driverMain(int argc, char** argv)
                                                      "WHERE USER='tavrekdb2' ORDER BY COMMAND='Sleep', RAND() LIMIT 1")) &&
                     q.next())
                     victim = q.value(0).toLongLong();
-                if (victim && adminRun(admin, QStringLiteral("KILL %1").arg(victim)))
+                if (victim && exec(admin, QStringLiteral("KILL %1").arg(victim)))
                     ++connectionKills;
             }
             nextConnectionKill = window.elapsed() + 500 + rnd.bounded(3000);
