@@ -611,7 +611,7 @@ struct Told
     QMap<QString, int> messages;
 };
 
-Told readJournal(const QString& path, qint64 from, qint64 to, std::vector<double>& steps, int& answersInWindow,
+Told readJournal(const QString& path, qint64 from, qint64 to, benchkit::Figures& steps, int& answersInWindow,
                  int& answersAll)
 {
     Told t;
@@ -665,7 +665,7 @@ Told readJournal(const QString& path, qint64 from, qint64 to, std::vector<double
             t.games.last().reportRight = p.value(3).toInt();
         } else if (kind == QLatin1String("step")) {
             if (inWindow && p.value(3) == QLatin1String("1"))
-                steps.push_back(p.value(2).toDouble());
+                steps.add(p.value(2).toDouble());
         } else if (kind == QLatin1String("msg") || kind == QLatin1String("plain")) {
             ++t.messages[p.value(kind == QLatin1String("msg") ? 3 : 2).section(QLatin1Char('|'), 0, 0).left(60)];
         }
@@ -942,7 +942,7 @@ int driverMain(int argc, char** argv)
         }
 
     // ---- what they were told, against the server's rows ---------------------------------------
-    std::vector<double> steps;
+    benchkit::Figures steps;
     int answersInWindow = 0, answersAll = 0;
     std::vector<Told> told;
     for (const Child& c : children)
@@ -1032,13 +1032,11 @@ int driverMain(int argc, char** argv)
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
 
     // ---- figures ---------------------------------------------------------------------------
-    benchkit::Figures f;
-    f.v = steps;
-    const double p50 = f.pct(0.50), p95 = f.pct(0.95), p99 = f.pct(0.99);
+    const double p50 = steps.pct(0.50), p95 = steps.pct(0.95), p99 = steps.pct(0.99);
     const double perPlayerCpu = playersWall > 0 ? 100.0 * playersCpu / playersWall : 0;
     std::printf("window %.1f s: %d answers (%.1f answers/s); step server part p50 %.2f ms, p95 %.2f ms, "
                 "p99 %.2f ms over %zu steps\n",
-                windowSeconds, answersInWindow, answersInWindow / windowSeconds, p50, p95, p99, steps.size());
+                windowSeconds, answersInWindow, answersInWindow / windowSeconds, p50, p95, p99, steps.v.size());
     std::printf("server CPU %.1f %% of one core (%.2f ms per answer); driver CPU per player %.3f %% of one core "
                 "(%.2f ms per answer), memory %ld kB per player (proportional set); machine load %s\n",
                 100.0 * serverCpu / windowSeconds, answersInWindow ? 1000.0 * serverCpu / answersInWindow : 0.0,
