@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -42,16 +44,33 @@ inline double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Resident memory of this process in kB (-1 when it cannot be read).
-inline long residentKb()
+// The figure in kB on the line starting with `key` of a /proc file such as
+// /proc/self/status (-1 when it cannot be read).
+inline long procKb(const QString& file, const QByteArray& key)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toLong();
     return -1;
+}
+
+// Resident memory of this process in kB (-1 when it cannot be read).
+inline long residentKb()
+{
+    return procKb(QStringLiteral("/proc/self/status"), QByteArrayLiteral("VmRSS:"));
+}
+
+// One statement on `db`; says which and why on stderr when it fails.
+inline bool exec(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    std::fprintf(stderr, "%s\n  %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
+    return false;
 }
 
 // A game server of the benchmark's own in a temporary folder, stopped and

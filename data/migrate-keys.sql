@@ -57,55 +57,46 @@ BEGIN NOT ATOMIC
   END IF;
 END$$
 
--- ---- users, Sor_users, Sor_questions: their key column -------------------------------
-BEGIN NOT ATOMIC
+-- ---- every other table: the same two steps, one table at a time ----------------------
+-- Used by this script only, and dropped at its end.
+
+-- The primary key `alteration` gives table `tbl`, where it has none yet.
+CREATE OR REPLACE PROCEDURE sorventa_migrate_key(tbl VARCHAR(64), alteration TEXT, done TEXT)
+BEGIN
   IF NOT EXISTS (SELECT 1 FROM information_schema.TABLE_CONSTRAINTS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'users'
+                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = tbl
                    AND CONSTRAINT_TYPE = 'PRIMARY KEY') THEN
-    ALTER TABLE users ADD PRIMARY KEY (ID);
-    SELECT 'users: PRIMARY KEY (ID) added' AS migration;
-  END IF;
-  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLE_CONSTRAINTS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'Sor_users'
-                   AND CONSTRAINT_TYPE = 'PRIMARY KEY') THEN
-    ALTER TABLE Sor_users ADD PRIMARY KEY (UserID);
-    SELECT 'Sor_users: PRIMARY KEY (UserID) added' AS migration;
-  END IF;
-  IF NOT EXISTS (SELECT 1 FROM information_schema.STATISTICS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'Sor_users'
-                   AND COLUMN_NAME = 'Session' AND SEQ_IN_INDEX = 1) THEN
-    ALTER TABLE Sor_users ADD INDEX ix_Sor_users_Session (`Session`);
-    SELECT 'Sor_users: index ix_Sor_users_Session added' AS migration;
-  END IF;
-  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLE_CONSTRAINTS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'Sor_questions'
-                   AND CONSTRAINT_TYPE = 'PRIMARY KEY') THEN
-    ALTER TABLE Sor_questions ADD PRIMARY KEY (Id);
-    SELECT 'Sor_questions: PRIMARY KEY (Id) added' AS migration;
-  END IF;
-  IF NOT EXISTS (SELECT 1 FROM information_schema.STATISTICS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'Sor_questions'
-                   AND COLUMN_NAME = 'qlevel' AND SEQ_IN_INDEX = 1) THEN
-    ALTER TABLE Sor_questions ADD INDEX ix_Sor_questions_qlevel (qlevel);
-    SELECT 'Sor_questions: index ix_Sor_questions_qlevel added' AS migration;
+    EXECUTE IMMEDIATE CONCAT('ALTER TABLE `', tbl, '` ', alteration);
+    SELECT CONCAT(tbl, ': ', done) AS migration;
   END IF;
 END$$
 
--- ---- Sor_setttings, Version: an id column of their own ---------------------------------
-BEGIN NOT ATOMIC
-  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLE_CONSTRAINTS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'Sor_setttings'
-                   AND CONSTRAINT_TYPE = 'PRIMARY KEY') THEN
-    -- Added last, so that the first row stays the first and SELECT * keeps its columns in front.
-    ALTER TABLE Sor_setttings ADD COLUMN id INT NOT NULL AUTO_INCREMENT, ADD PRIMARY KEY (id);
-    SELECT 'Sor_setttings: column id added as PRIMARY KEY' AS migration;
-  END IF;
-  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLE_CONSTRAINTS
-                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'Version'
-                   AND CONSTRAINT_TYPE = 'PRIMARY KEY') THEN
-    ALTER TABLE Version ADD COLUMN id INT NOT NULL AUTO_INCREMENT, ADD PRIMARY KEY (id);
-    SELECT 'Version: column id added as PRIMARY KEY' AS migration;
+-- An index on column `col` of table `tbl`, where no index starts with it yet.
+CREATE OR REPLACE PROCEDURE sorventa_migrate_index(tbl VARCHAR(64), col VARCHAR(64), ix VARCHAR(64))
+BEGIN
+  IF NOT EXISTS (SELECT 1 FROM information_schema.STATISTICS
+                 WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = tbl
+                   AND COLUMN_NAME = col AND SEQ_IN_INDEX = 1) THEN
+    EXECUTE IMMEDIATE CONCAT('ALTER TABLE `', tbl, '` ADD INDEX `', ix, '` (`', col, '`)');
+    SELECT CONCAT(tbl, ': index ', ix, ' added') AS migration;
   END IF;
 END$$
 
 DELIMITER ;
+
+-- users, Sor_users, Sor_questions: their key column.
+CALL sorventa_migrate_key('users', 'ADD PRIMARY KEY (ID)', 'PRIMARY KEY (ID) added');
+CALL sorventa_migrate_key('Sor_users', 'ADD PRIMARY KEY (UserID)', 'PRIMARY KEY (UserID) added');
+CALL sorventa_migrate_index('Sor_users', 'Session', 'ix_Sor_users_Session');
+CALL sorventa_migrate_key('Sor_questions', 'ADD PRIMARY KEY (Id)', 'PRIMARY KEY (Id) added');
+CALL sorventa_migrate_index('Sor_questions', 'qlevel', 'ix_Sor_questions_qlevel');
+
+-- Sor_setttings, Version: an id column of their own, added last, so that the
+-- first row stays the first and SELECT * keeps its columns in front.
+CALL sorventa_migrate_key('Sor_setttings', 'ADD COLUMN id INT NOT NULL AUTO_INCREMENT, ADD PRIMARY KEY (id)',
+                          'column id added as PRIMARY KEY');
+CALL sorventa_migrate_key('Version', 'ADD COLUMN id INT NOT NULL AUTO_INCREMENT, ADD PRIMARY KEY (id)',
+                          'column id added as PRIMARY KEY');
+
+DROP PROCEDURE sorventa_migrate_key;
+DROP PROCEDURE sorventa_migrate_index;

@@ -2,7 +2,9 @@
 // mark of the logo in the About window): the scalable SVG and the PNG sizes of
 // the hicolor theme, so that the menu shows the same picture as the game.
 //
-//   sorventa_icons OUTDIR NAME   ->  OUTDIR/scalable/NAME.svg, OUTDIR/NxN/NAME.png
+//   sorventa_icons OUTDIR NAME SIZE...   ->  OUTDIR/scalable/NAME.svg, OUTDIR/NxN/NAME.png
+//
+// The sizes come from the build, which installs exactly these files.
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "game/Artwork.h"
 
@@ -100,16 +103,17 @@ int main(int argc, char* argv[])
     // Draws without a screen, whatever the build machine has.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sorventa_icons OUTDIR NAME\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: sorventa_icons OUTDIR NAME SIZE...\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     const QString name = QString::fromLocal8Bit(argv[2]);
     bool ok = out.mkpath(QStringLiteral("scalable")) && writeSvg(out.filePath(QStringLiteral("scalable/") + name + ".svg"));
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (int i = 3; i < argc; ++i) {
+        const int size = std::atoi(argv[i]);
         const QString dir = QStringLiteral("%1x%1").arg(size);
-        ok = ok && out.mkpath(dir) && writePng(out.filePath(dir + QLatin1Char('/') + name + ".png"), size);
+        ok = ok && size > 0 && out.mkpath(dir) && writePng(out.filePath(dir + QLatin1Char('/') + name + ".png"), size);
     }
     if (!ok) {
         std::fprintf(stderr, "sorventa_icons: cannot write the icons in %s\n", argv[1]);

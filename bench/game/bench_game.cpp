@@ -47,18 +47,10 @@
 namespace {
 
 using benchkit::cpuSeconds;
+using benchkit::exec;
 using benchkit::Figures;
 using benchkit::ms;
 using benchkit::residentKb;
-
-bool run(QSqlDatabase& db, const QString& sql)
-{
-    QSqlQuery q(db);
-    if (q.exec(sql))
-        return true;
-    std::fprintf(stderr, "%s\n  %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
-    return false;
-}
 
 // The game with its draw within reach.
 class Game : public sor::TGame
@@ -102,19 +94,19 @@ int main(int argc, char** argv)
         count.next();
         const int more = 10000 - count.value(0).toInt();
         const bool ok =
-            run(admin, QStringLiteral("INSERT INTO Sor_questions (Question, var1, var2, var3, var4, qlevel) "
-                                      "SELECT CONCAT('Вопрос номер ', seq, ': какое из чисел больше всех остальных "
-                                      "и делится на ', 1 + seq % 9, '?'), CONCAT('Число ', seq), "
-                                      "CONCAT('Число ', seq + 1), CONCAT('Число ', seq + 2), CONCAT('Число ', seq + 3), "
-                                      "1 + seq % 21 FROM seq_1_to_%1")
-                              .arg(more)) &&
-            run(admin, QStringLiteral("INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) "
-                                      "SELECT q.Id, 1 + (q.Id + s.seq) % 4, 1 + s.seq % 3, "
-                                      "100000 + (s.seq * 10007 + q.Id) % 50000 "
-                                      "FROM seq_1_to_100 s CROSS JOIN Sor_questions q")) &&
-            run(admin, QStringLiteral("ANALYZE TABLE Sor_questions, Sor_Games")) &&
+            exec(admin, QStringLiteral("INSERT INTO Sor_questions (Question, var1, var2, var3, var4, qlevel) "
+                                       "SELECT CONCAT('Вопрос номер ', seq, ': какое из чисел больше всех остальных "
+                                       "и делится на ', 1 + seq % 9, '?'), CONCAT('Число ', seq), "
+                                       "CONCAT('Число ', seq + 1), CONCAT('Число ', seq + 2), CONCAT('Число ', seq + 3), "
+                                       "1 + seq % 21 FROM seq_1_to_%1")
+                               .arg(more)) &&
+            exec(admin, QStringLiteral("INSERT INTO Sor_Games (QuestID, QVar, QTur, SorUserID) "
+                                       "SELECT q.Id, 1 + (q.Id + s.seq) % 4, 1 + s.seq % 3, "
+                                       "100000 + (s.seq * 10007 + q.Id) % 50000 "
+                                       "FROM seq_1_to_100 s CROSS JOIN Sor_questions q")) &&
+            exec(admin, QStringLiteral("ANALYZE TABLE Sor_questions, Sor_Games")) &&
             // The tour is long enough for the idle minute.
-            run(admin, QStringLiteral("UPDATE Sor_setttings SET level1=3600, level2=3600, level3=3600"));
+            exec(admin, QStringLiteral("UPDATE Sor_setttings SET level1=3600, level2=3600, level3=3600"));
         if (!ok)
             return 1;
         count.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM Sor_questions), (SELECT COUNT(*) FROM Sor_Games)"));

@@ -83,6 +83,8 @@ extern char** environ;
 
 namespace {
 
+using benchkit::exec;
+
 const QString kPassword = QStringLiteral("sorventa");
 
 QString playerEmail(int i)
@@ -105,9 +107,9 @@ class Journal
 public:
     bool open(const QString& path)
     {
+        // Fully buffered: the lines of a step (its question, its verdict) are
+        // written out after it, so the step's time holds no journal writes.
         f_ = std::fopen(qPrintable(path), "w");
-        if (f_)
-            std::setvbuf(f_, nullptr, _IOLBF, 0);
         return f_ != nullptr;
     }
     // One line: the wall clock in ms, the kind, the fields, tab-separated.
@@ -130,13 +132,7 @@ private:
 // the pages it has in common with the other players); -1 when unknown.
 long pssKb()
 {
-    QFile f(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toLong();
-    return -1;
+    return benchkit::procKb(QStringLiteral("/proc/self/smaps_rollup"), QByteArrayLiteral("Pss:"));
 }
 
 class Player;
@@ -355,6 +351,7 @@ private:
 
     void pollSignals()
     {
+        journal_.flush();  // on the timer, outside a step's own work: the driver waits for "ready"
         if (gWindowSignal && !windowOpen_) {
             windowOpen_ = true;
             cpuAtWindow_ = benchkit::cpuSeconds();
@@ -550,15 +547,6 @@ QSqlDatabase adminConnection(const QString& dir, const QString& name)
     return db;
 }
 
-bool adminRun(QSqlDatabase& db, const QString& sql)
-{
-    QSqlQuery q(db);
-    if (q.exec(sql))
-        return true;
-    std::fprintf(stderr, "%s\n  %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
-    return false;
-}
-
 // One connection per player, and room for the admin's: the instance's own
 // limit is for a handful of players. Set again after every start.
 bool roomForPlayers(const QString& dir, int players)
@@ -568,7 +556,7 @@ bool roomForPlayers(const QString& dir, int players)
     {
         QSqlDatabase admin = adminConnection(dir, name);
         ok = admin.isOpen() &&
-             adminRun(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50)));
+             exec(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50)));
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
@@ -623,7 +611,7 @@ struct Told
     QMap<QString, int> messages;
 };
 
-Told readJournal(const QString& path, qint64 from, qint64 to, std::vector<double>& steps, int& answersInWindow,
+Told readJournal(const QString& path, qint64 from, qint64 to, benchkit::Figures& steps, int& answersInWindow,
                  int& answersAll)
 {
     Told t;
@@ -677,7 +665,7 @@ Told readJournal(const QString& path, qint64 from, qint64 to, std::vector<double
             t.games.last().reportRight = p.value(3).toInt();
         } else if (kind == QLatin1String("step")) {
             if (inWindow && p.value(3) == QLatin1String("1"))
-                steps.push_back(p.value(2).toDouble());
+                steps.add(p.value(2).toDouble());
         } else if (kind == QLatin1String("msg") || kind == QLatin1String("plain")) {
             ++t.messages[p.value(kind == QLatin1String("msg") ? 3 : 2).section(QLatin1Char('|'), 0, 0).left(60)];
         }
@@ -738,12 +726,12 @@ int driverMain(int argc, char** argv)
             return 1;
         }
         // Tours long enough that only the answers end them.
-        if (!adminRun(admin, QStringLiteral("UPDATE Sor_setttings SET level1=1800, level2=1800, level3=1800")) ||
-            !adminRun(admin, QStringLiteral("INSERT INTO users (loginEmail, password, name, surname) "
-                                            "SELECT CONCAT('soak', seq, '@tavrek.example'), '%1', 'Игрок', seq "
-                                            "FROM seq_1_to_%2")
-                                 .arg(sor::md5(kPassword))
-                                 .arg(o.players)))
+        if (!exec(admin, QStringLiteral("UPDATE Sor_setttings SET level1=1800, level2=1800, level3=1800")) ||
+            !exec(admin, QStringLiteral("INSERT INTO users (loginEmail, password, name, surname) "
+                                        "SELECT CONCAT('soak', seq, '@tavrek.example'), '%1', 'Игрок', seq "
+                                        "FROM seq_1_to_%2")
+                             .arg(sor::md5(kPassword))
+                             .arg(o.players)))
             return 1;
     }
     QSqlDatabase::removeDatabase(QStringLiteral("setup"));
@@ -829,7 +817,7 @@ int driverMain(int argc, char** argv)
     };
     {
         QSqlDatabase admin = adminConnection(dir, QStringLiteral("stat"));
-        adminRun(admin, QStringLiteral("SET GLOBAL userstat=1"));
+        exec(admin, QStringLiteral("SET GLOBAL userstat=1"));
     }
     double busy0 = 0, statCpu0 = 0, busy1 = 0, statCpu1 = 0;
     userStat(busy0, statCpu0);
@@ -898,7 +886,7 @@ int driverMain(int argc, char** argv)
                             victim = q.value(0).toLongLong();
                     }
                     if (victim)
-                        adminRun(admin, QStringLiteral("KILL %1").arg(victim));
+                        exec(admin, QStringLiteral("KILL %1").arg(victim));
                     q.exec(QStringLiteral("UNLOCK TABLES"));
                     if (victim) {
                         ++connectionKills;
@@ -914,7 +902,7 @@ int driverMain(int argc, char** argv)
                                                      "WHERE USER='tavrekdb2' ORDER BY COMMAND='Sleep', RAND() LIMIT 1")) &&
                     q.next())
                     victim = q.value(0).toLongLong();
-                if (victim && adminRun(admin, QStringLiteral("KILL %1").arg(victim)))
+                if (victim && exec(admin, QStringLiteral("KILL %1").arg(victim)))
                     ++connectionKills;
             }
             nextConnectionKill = window.elapsed() + 500 + rnd.bounded(3000);
@@ -954,7 +942,7 @@ int driverMain(int argc, char** argv)
         }
 
     // ---- what they were told, against the server's rows ---------------------------------------
-    std::vector<double> steps;
+    benchkit::Figures steps;
     int answersInWindow = 0, answersAll = 0;
     std::vector<Told> told;
     for (const Child& c : children)
@@ -1044,13 +1032,11 @@ int driverMain(int argc, char** argv)
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
 
     // ---- figures ---------------------------------------------------------------------------
-    benchkit::Figures f;
-    f.v = steps;
-    const double p50 = f.pct(0.50), p95 = f.pct(0.95), p99 = f.pct(0.99);
+    const double p50 = steps.pct(0.50), p95 = steps.pct(0.95), p99 = steps.pct(0.99);
     const double perPlayerCpu = playersWall > 0 ? 100.0 * playersCpu / playersWall : 0;
     std::printf("window %.1f s: %d answers (%.1f answers/s); step server part p50 %.2f ms, p95 %.2f ms, "
                 "p99 %.2f ms over %zu steps\n",
-                windowSeconds, answersInWindow, answersInWindow / windowSeconds, p50, p95, p99, steps.size());
+                windowSeconds, answersInWindow, answersInWindow / windowSeconds, p50, p95, p99, steps.v.size());
     std::printf("server CPU %.1f %% of one core (%.2f ms per answer); driver CPU per player %.3f %% of one core "
                 "(%.2f ms per answer), memory %ld kB per player (proportional set); machine load %s\n",
                 100.0 * serverCpu / windowSeconds, answersInWindow ? 1000.0 * serverCpu / answersInWindow : 0.0,
