@@ -100,12 +100,6 @@ void onFocusArrival(QWidget* widget, std::function<void()> announce)
     });
 }
 
-void giveFocusBack(QWidget* control)
-{
-    if (control && control->isEnabled() && control->isVisible())
-        control->setFocus(Qt::ActiveWindowFocusReason);
-}
-
 void KeptFocus::note(QWidget* window)
 {
     if (window && window->focusWidget())
@@ -123,7 +117,8 @@ void KeptFocus::disable(const QList<QWidget*>& windows)
 void KeptFocus::giveBack()
 {
     for (const QPointer<QWidget>& control : std::as_const(focus_))
-        giveFocusBack(control);
+        if (control && control->isEnabled() && control->isVisible())
+            control->setFocus(Qt::ActiveWindowFocusReason);
     focus_.clear();
 }
 

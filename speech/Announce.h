@@ -35,14 +35,10 @@ class TLabeledEdit;
 
 namespace sor {
 
-// The keyboard given back to the control that had it before its window was
-// disabled: silently, as when the window gets the keyboard back. Nothing
-// happens to a control that has gone, hidden or disabled meanwhile.
-void giveFocusBack(QWidget* control);
-
 // Disabling a window drops its focus control, and those of its child dialogs
 // too: note the focus of every window before any of them is disabled, and give
-// it back once they are enabled again.
+// it back once they are enabled again, silently, as when the window gets the
+// keyboard back. A control that has gone, hidden or disabled meanwhile is left.
 class KeptFocus
 {
 public:
