@@ -55,6 +55,13 @@ public:
     // Leaves the menus; nothing more is said meanwhile.
     void leave();
 
+    // The three ways a player opens the bar, as data rows of a column
+    // "opener": "F10", "lone Alt" ("alt") and "mouse".
+    static void addOpenerRows();
+    // The whole walk for one of them: opened by the key, every menu both ways
+    // and out again; or, for "mouse", every menu opened by a click.
+    void walkOpenedBy(const QString& opener);
+
     const QStringList& expected() const { return expected_; }
 
 private:
