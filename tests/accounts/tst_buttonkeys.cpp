@@ -26,6 +26,7 @@
 #include "speech/uMyMessageDlg.h"
 #include "speech/unitSpeechSet.h"
 #include "support/MessageRecorder.h"
+#include "support/ModalGuard.h"
 #include "support/SpeechRig.h"
 #include "support/TestServer.h"
 #include "support/XInput.h"
@@ -153,19 +154,12 @@ class TestButtonKeys : public QObject
                 w->done(-1);
             }
         });
-        // A guard: nothing above may keep the window open for long.
-        QTimer guard;
-        guard.setSingleShot(true);
-        connect(&guard, &QTimer::timeout, [&] {
-            failed = true;
-            closedByTest = true;
-            w->done(-1);
-        });
-        guard.start(15000);
+        // Nothing above may keep the window open for long.
+        const sortest::ModalGuard guard;
         const int result = w->exec();
         watcher.stop();
 
-        if (failed)
+        if (failed || guard.fired())
             return "failed";
         for (const sortest::RecordedMessage& m : messages.messages)
             seen << "message " + m.text.section(QLatin1Char('\r'), 0, 0).section(QLatin1Char('\n'), 0, 0);
