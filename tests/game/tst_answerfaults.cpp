@@ -32,14 +32,6 @@ namespace {
 
 const QString kDb = TestServer::ownDatabase();
 
-int rightPanel(const sortest::GameViewRig& view, const sor::TGame& game)
-{
-    for (int n = 1; n <= 4; ++n)
-        if (view.answer[n].mid(3) == game.CurrentQuestion().sVar4)
-            return n;
-    return 0;
-}
-
 bool isVerdict(const QString& phrase)
 {
     return phrase.contains(QStringLiteral("Правильно. ")) || phrase.contains(QStringLiteral("Неправильно. ")) ||
@@ -89,7 +81,7 @@ private slots:
         QVERIFY(!game.NoQuestionYet());
 
         // A first answer stores as usual (and leaves the INSERT prepared).
-        QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+        QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
         QCOMPARE(rows.answerCount(), 1);
         QCOMPARE(view.questNum, QString("Вопрос №2"));
 
@@ -105,13 +97,13 @@ private slots:
             const auto unlock = qScopeGuard([&] { QSqlQuery(locker).exec(QStringLiteral("UNLOCK TABLES")); });
             const qint64 id = sortest::connectionId(dm);
             sortest::WhenBusy killer(TestServer::dir(), id, sortest::killIt(id), 10000);
-            QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+            QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
             killer.wait();
             QVERIFY(killer.sawBusy());
         } else {
             QVERIFY(rows.exec("RENAME TABLE Sor_Games TO Sor_Games_away"));
             const auto back = qScopeGuard([&] { rows.exec("RENAME TABLE Sor_Games_away TO Sor_Games"); });
-            QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+            QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
         }
 
         // Told of the failure, not judged; the right answer not shown.
@@ -137,7 +129,7 @@ private slots:
 
         rig.clear();
         const int answered = game.CurrentQuestion().iID;
-        QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+        QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
         QCOMPARE(rig.heard().value(0), QString("!Правильно. "));
         const QList<GameRows::Answer> stored = rows.answers();
         QCOMPARE(stored.size(), 2);
