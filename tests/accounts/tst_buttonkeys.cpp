@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
