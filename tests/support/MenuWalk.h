@@ -52,7 +52,8 @@ public:
     // item highlighted yet), then walked down and up by the arrows, and left
     // with Escape.
     void everyMenuOpenedByMouse();
-    // Leaves the menus; nothing more is said meanwhile.
+    // Leaves the menus. What leaving says is not looked at (Escape out of a
+    // menu names its bar item); what was heard before must stay as it was.
     void leave();
 
     // The three ways a player opens the bar, as data rows of a column
