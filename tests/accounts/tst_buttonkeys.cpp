@@ -24,6 +24,7 @@
 #include "speech/MessageDlg.h"
 #include "speech/uMyMessageDlg.h"
 #include "speech/unitSpeechSet.h"
+#include "support/Desktop.h"
 #include "support/MessageRecorder.h"
 #include "support/ModalGuard.h"
 #include "support/SpeechRig.h"
@@ -108,7 +109,7 @@ class TestButtonKeys : public QObject
                 fail("the window is not shown");
             } else {
                 if (sortest::onX() && !QTest::qWaitForWindowActive(w, 1000))
-                    sortest::xdotool({"windowactivate", "--sync", QString::number(w->winId())});
+                    sortest::activateThroughWm(w->winId());
                 if (!sortest::onX()) {
                     w->activateWindow();
                     QApplication::setActiveWindow(w);
