@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -25,7 +24,9 @@
 #include "speech/MessageDlg.h"
 #include "speech/uMyMessageDlg.h"
 #include "speech/unitSpeechSet.h"
+#include "support/Desktop.h"
 #include "support/MessageRecorder.h"
+#include "support/ModalGuard.h"
 #include "support/SpeechRig.h"
 #include "support/TestServer.h"
 #include "support/XInput.h"
@@ -108,7 +109,7 @@ class TestButtonKeys : public QObject
                 fail("the window is not shown");
             } else {
                 if (sortest::onX() && !QTest::qWaitForWindowActive(w, 1000))
-                    sortest::xdotool({"windowactivate", "--sync", QString::number(w->winId())});
+                    sortest::activateThroughWm(w->winId());
                 if (!sortest::onX()) {
                     w->activateWindow();
                     QApplication::setActiveWindow(w);
@@ -153,19 +154,12 @@ class TestButtonKeys : public QObject
                 w->done(-1);
             }
         });
-        // A guard: nothing above may keep the window open for long.
-        QTimer guard;
-        guard.setSingleShot(true);
-        connect(&guard, &QTimer::timeout, [&] {
-            failed = true;
-            closedByTest = true;
-            w->done(-1);
-        });
-        guard.start(15000);
+        // Nothing above may keep the window open for long.
+        const sortest::ModalGuard guard;
         const int result = w->exec();
         watcher.stop();
 
-        if (failed)
+        if (failed || guard.fired())
             return "failed";
         for (const sortest::RecordedMessage& m : messages.messages)
             seen << "message " + m.text.section(QLatin1Char('\r'), 0, 0).section(QLatin1Char('\n'), 0, 0);

@@ -19,7 +19,6 @@
 #include <memory>
 
 #include "../accounts/AccountRows.h"
-#include "accounts/LoginProcedure.h"
 #include "accounts/MailSender.h"
 #include "accounts/UnitInput.h"
 #include "accounts/uRestPass.h"

@@ -47,15 +47,6 @@ QVariant adminValue(const QString& sql)
     return q.value(0);
 }
 
-// The right answer's panel.
-int rightPanel(const sortest::GameViewRig& view, const sor::TGame& game)
-{
-    for (int n = 1; n <= 4; ++n)
-        if (view.answer[n].mid(3) == game.CurrentQuestion().sVar4)
-            return n;
-    return 1;
-}
-
 }  // namespace
 
 class TestClientRights : public QObject
@@ -121,7 +112,7 @@ private slots:
         QCOMPARE(game.StGame(), gRunning);
         QCOMPARE(rows.answerCount(), 0);
         for (int i = 0; i < 21; ++i)
-            QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+            QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
         QCOMPARE(rows.answerCount(1), 21);
         QVERIFY(rows.stamp(GameRows::endField(1)).isValid());
         QVERIFY(rows.stamp(GameRows::startField(2)).isValid());

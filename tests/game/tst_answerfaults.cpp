@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
 
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
@@ -32,14 +33,6 @@ namespace {
 
 const QString kDb = TestServer::ownDatabase();
 
-int rightPanel(const sortest::GameViewRig& view, const sor::TGame& game)
-{
-    for (int n = 1; n <= 4; ++n)
-        if (view.answer[n].mid(3) == game.CurrentQuestion().sVar4)
-            return n;
-    return 0;
-}
-
 bool isVerdict(const QString& phrase)
 {
     return phrase.contains(QStringLiteral("Правильно. ")) || phrase.contains(QStringLiteral("Неправильно. ")) ||
@@ -52,11 +45,38 @@ class TestAnswerFaults : public QObject
 {
     Q_OBJECT
 
+    // The demo player logged in, with no answers on the server; what the
+    // player hears and the boxes the game shows are recorded.
+    std::unique_ptr<sortest::SpeechRig> rig;
+    std::unique_ptr<sortest::MessageRecorder> messages;
+    std::unique_ptr<TDataModule1> dm;
+    std::unique_ptr<GameRows> rows;
+
 private slots:
     void initTestCase()
     {
         QVERIFY2(TestServer::available(), "the test game server is not running");
         QVERIFY(TestServer::createDatabase(kDb));
+    }
+
+    void init()
+    {
+        sor::resetSessionContext();
+        rig = std::make_unique<sortest::SpeechRig>();
+        messages = std::make_unique<sortest::MessageRecorder>();
+        dm = std::make_unique<TDataModule1>(TestServer::clientParams(kDb));
+        dm->UniConnection1.open();
+        QVERIFY(sortest::logIn(*dm));
+        rows = std::make_unique<GameRows>(kDb, CurrentUserID);
+        rows->reset();
+    }
+
+    void cleanup()
+    {
+        rows.reset();
+        dm.reset();
+        messages.reset();
+        rig.reset();
     }
 
     void answerNotStored_data()
@@ -73,14 +93,6 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(QString, message);
-        sor::resetSessionContext();
-        sortest::SpeechRig rig;
-        sortest::MessageRecorder messages;
-        TDataModule1 dm(TestServer::clientParams(kDb));
-        dm.UniConnection1.open();
-        QVERIFY(sortest::logIn(dm));
-        GameRows rows(kDb, CurrentUserID);
-        rows.reset();
         sortest::GameViewRig view;
         view.holdSeconds = 0;
         sor::TGame game(view);
@@ -89,13 +101,13 @@ private slots:
         QVERIFY(!game.NoQuestionYet());
 
         // A first answer stores as usual (and leaves the INSERT prepared).
-        QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
-        QCOMPARE(rows.answerCount(), 1);
+        QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
+        QCOMPARE(rows->answerCount(), 1);
         QCOMPARE(view.questNum, QString("Вопрос №2"));
 
-        rig.clear();
+        rig->clear();
         view.events.clear();
-        messages.clear();
+        messages->clear();
         if (fault == QLatin1String("kill")) {
             // Sor_Games locked by another session: the INSERT waits, and its
             // connection is killed meanwhile.
@@ -103,22 +115,22 @@ private slots:
             QSqlQuery lock(locker);
             QVERIFY2(lock.exec(QStringLiteral("LOCK TABLES Sor_Games WRITE")), qPrintable(lock.lastError().text()));
             const auto unlock = qScopeGuard([&] { QSqlQuery(locker).exec(QStringLiteral("UNLOCK TABLES")); });
-            const qint64 id = sortest::connectionId(dm);
+            const qint64 id = sortest::connectionId(*dm);
             sortest::WhenBusy killer(TestServer::dir(), id, sortest::killIt(id), 10000);
-            QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+            QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
             killer.wait();
             QVERIFY(killer.sawBusy());
         } else {
-            QVERIFY(rows.exec("RENAME TABLE Sor_Games TO Sor_Games_away"));
-            const auto back = qScopeGuard([&] { rows.exec("RENAME TABLE Sor_Games_away TO Sor_Games"); });
-            QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
+            QVERIFY(rows->exec("RENAME TABLE Sor_Games TO Sor_Games_away"));
+            const auto back = qScopeGuard([&] { rows->exec("RENAME TABLE Sor_Games_away TO Sor_Games"); });
+            QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
         }
 
         // Told of the failure, not judged; the right answer not shown.
-        QCOMPARE(rows.answerCount(), 1);
-        QCOMPARE(messages.messages.size(), 1);
-        QVERIFY2(messages.messages.first().text.startsWith(message), qPrintable(messages.messages.first().text));
-        for (const QString& phrase : rig.heard())
+        QCOMPARE(rows->answerCount(), 1);
+        QCOMPARE(messages->messages.size(), 1);
+        QVERIFY2(messages->messages.first().text.startsWith(message), qPrintable(messages->messages.first().text));
+        for (const QString& phrase : rig->heard())
             QVERIFY2(!isVerdict(phrase), qPrintable(phrase));
         QVERIFY2(!view.events.contains(QStringLiteral("hold 1")), qPrintable(view.events.join(", ")));
         for (int n = 1; n <= 4; ++n)
@@ -127,19 +139,19 @@ private slots:
         // The connection comes back by itself; the next digit picks the game up
         // with a fresh question (still the second of the tour), and the one after
         // that is stored and judged.
-        QTRY_VERIFY_WITH_TIMEOUT(dm.UniConnection1.connected(), 10000);
-        rig.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(dm->UniConnection1.connected(), 10000);
+        rig->clear();
         QVERIFY(game.ChooseAnswer(view.answer[1]));
         QCOMPARE(view.questNum, QString("Вопрос №2"));
-        QCOMPARE(rows.answerCount(), 1);
-        for (const QString& phrase : rig.heard())
+        QCOMPARE(rows->answerCount(), 1);
+        for (const QString& phrase : rig->heard())
             QVERIFY2(!isVerdict(phrase), qPrintable(phrase));
 
-        rig.clear();
+        rig->clear();
         const int answered = game.CurrentQuestion().iID;
-        QVERIFY(game.ChooseAnswer(view.answer[rightPanel(view, game)]));
-        QCOMPARE(rig.heard().value(0), QString("!Правильно. "));
-        const QList<GameRows::Answer> stored = rows.answers();
+        QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
+        QCOMPARE(rig->heard().value(0), QString("!Правильно. "));
+        const QList<GameRows::Answer> stored = rows->answers();
         QCOMPARE(stored.size(), 2);
         QVERIFY(std::any_of(stored.begin(), stored.end(),
                             [&](const GameRows::Answer& a) { return a.questId == answered && a.qvar == 4; }));
@@ -147,21 +159,14 @@ private slots:
 
     void failedResumeLeavesTheGameRunning()
     {
-        sor::resetSessionContext();
-        sortest::SpeechRig rig;
-        sortest::MessageRecorder messages;
-        TDataModule1 dm(TestServer::clientParams(kDb));
-        dm.UniConnection1.open();
-        QVERIFY(sortest::logIn(dm));
-        GameRows rows(kDb, CurrentUserID);
-        rows.reset(gRunning);
-        sortest::setServerClock(dm.UniConnection1, 0);
+        rows->reset(gRunning);
+        sortest::setServerClock(dm->UniConnection1, 0);
         // Tour 1 played and closed, tour 2 under way with three answers.
-        rows.addAnswers(1, 21);
-        rows.addAnswers(2, 3);
-        rows.setStamp(GameRows::startField(1), GameRows::at(-1000));
-        rows.setStamp(GameRows::endField(1), GameRows::at(-500));
-        rows.setStamp(GameRows::startField(2), GameRows::at(-100));
+        rows->addAnswers(1, 21);
+        rows->addAnswers(2, 3);
+        rows->setStamp(GameRows::startField(1), GameRows::at(-1000));
+        rows->setStamp(GameRows::endField(1), GameRows::at(-500));
+        rows->setStamp(GameRows::startField(2), GameRows::at(-100));
         sortest::GameViewRig view;
         view.holdSeconds = 0;
         sor::TGame game(view);
@@ -173,32 +178,29 @@ private slots:
 
         // The window is activated again (back from a reconnection) and the
         // step fails past the first tour: the count of its answers is refused.
-        QVERIFY(rows.exec("RENAME TABLE Sor_questions TO Sor_questions_away"));
-        auto back = qScopeGuard([&] { rows.exec("RENAME TABLE Sor_questions_away TO Sor_questions"); });
-        messages.clear();
+        QVERIFY(rows->exec("RENAME TABLE Sor_questions TO Sor_questions_away"));
+        auto back = qScopeGuard([&] { rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"); });
+        messages->clear();
         view.prompts.clear();
         game.EnterStoredState();
-        QCOMPARE(messages.messages.size(), 1);  // the connection's report of the failure
+        QCOMPARE(messages->messages.size(), 1);  // the connection's report of the failure
         QVERIFY(!game.Timer1->isActive());
         QVERIFY(!game.MTimerEnabled());
-        // Long enough for Timer1 to have come three times.
-        bool waited = false;
-        QTimer::singleShot(350, [&] { waited = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(waited, 5000);
+        QTest::qWait(350);  // long enough for Timer1 to have come three times
         QCOMPARE(game.StGame(), gRunning);
         QCOMPARE(view.prompts, QStringList());
-        QCOMPARE(messages.messages.size(), 1);
-        QCOMPARE(rows.status(), int(gRunning));
+        QCOMPARE(messages->messages.size(), 1);
+        QCOMPARE(rows->status(), int(gRunning));
 
         // The next activation picks the game up where the server has it.
         back.dismiss();
-        QVERIFY(rows.exec("RENAME TABLE Sor_questions_away TO Sor_questions"));
+        QVERIFY(rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"));
         game.EnterStoredState();
         QCOMPARE(view.prompts, QStringList());
         QCOMPARE(view.questNum, QString("Вопрос №4"));
         QCOMPARE(game.iLedTimer(), 500);
         QVERIFY(game.Timer1->isActive());
-        QCOMPARE(rows.answerCount(), 24);
+        QCOMPARE(rows->answerCount(), 24);
     }
 };
 

@@ -51,19 +51,10 @@ public:
     void setTour(int tur) { FTur = tur; }
 };
 
-// The panel that shows the right answer now (0: none).
-int rightPanel(const sortest::GameViewRig& view, const sor::TGame& game)
-{
-    for (int n = 1; n <= 4; ++n)
-        if (view.answer[n].mid(3) == game.CurrentQuestion().sVar4)
-            return n;
-    return 0;
-}
-
 // Another panel than the right one.
 int wrongPanel(const sortest::GameViewRig& view, const sor::TGame& game)
 {
-    return rightPanel(view, game) % 4 + 1;
+    return view.rightPanel(game) % 4 + 1;
 }
 
 QString variantsText(const sortest::GameViewRig& view)
@@ -329,7 +320,7 @@ private slots:
         const int shuffles = 400;
         for (int i = 0; i < shuffles; ++i) {
             game->ShowQuestion();
-            ++onPanel[rightPanel(*view, *game)];
+            ++onPanel[view->rightPanel(*game)];
         }
         QCOMPARE(onPanel[0], 0);
         for (int n = 1; n <= 4; ++n)
@@ -347,7 +338,7 @@ private slots:
         QCOMPARE(view->questNum, QString("Вопрос №1"));
         QCOMPARE(game->CurrentQuestion().iQlevel, 1);
 
-        const int right = rightPanel(*view, *game);
+        const int right = view->rightPanel(*game);
         const int firstId = game->CurrentQuestion().iID;
         rig->clear();
         view->events.clear();
@@ -361,7 +352,7 @@ private slots:
         QCOMPARE(game->CurrentQuestion().iQlevel, 2);
 
         const int secondId = game->CurrentQuestion().iID;
-        const int rightNow = rightPanel(*view, *game);
+        const int rightNow = view->rightPanel(*game);
         const int wrong = wrongPanel(*view, *game);
         const QString rightText = game->CurrentQuestion().sVar4;
         rig->clear();
@@ -486,7 +477,7 @@ private slots:
         rows->setTourLengths(3, 600, 600);
         startGame();
         QCOMPARE(view->led, QString("00:03"));
-        QVERIFY(game->ChooseAnswer(view->answer[rightPanel(*view, *game)]));
+        QVERIFY(game->ChooseAnswer(view->answer[view->rightPanel(*game)]));
         QVERIFY(game->MTimerEnabled());
 
         int statusAtReport = -1;
@@ -526,7 +517,7 @@ private slots:
             return 1;
         };
         rig->clear();
-        QVERIFY(game->ChooseAnswer(view->answer[rightPanel(*view, *game)]));
+        QVERIFY(game->ChooseAnswer(view->answer[view->rightPanel(*game)]));
         QCOMPARE(messages->messages.size(), 1);
         QCOMPARE(firstLines(messages->messages.first().text, 3),
                  QString("Игра закончена! / Закончилось время. / Дано всего ответов: 1, "));
@@ -900,7 +891,7 @@ private slots:
             statusAtReport = QString("%1 %2").arg(rows->status()).arg(rows->answerCount());
             tour3End = rows->stamp("Time_lvl3_end");
         };
-        QVERIFY(game->ChooseAnswer(view->answer[rightPanel(*view, *game)]));
+        QVERIFY(game->ChooseAnswer(view->answer[view->rightPanel(*game)]));
         QCOMPARE(messages->messages.size(), 1);
         QCOMPARE(messages->messages.first().text,
                  QString("Игра закончена!\n\rВы дали ответ на все вопросы\n\rДано всего ответов: 63, \n\r"

@@ -16,6 +16,7 @@
 #include "platform/GlobalHotKeys.h"
 #include "platform/Hold.h"
 #include "speech/MessageDlg.h"
+#include "support/Desktop.h"
 #include "support/GameRows.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"
@@ -54,7 +55,7 @@ class TestGameQuitX11 : public QObject
         };
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        sortest::xdotool({"windowactivate", "--sync", QString::number(w->winId())});
+        sortest::activateThroughWm(w->winId());
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QTRY_COMPARE(w->activations(), 1);
         QTRY_VERIFY(!w->game().StepUnderWay());

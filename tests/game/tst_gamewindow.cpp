@@ -507,7 +507,7 @@ private slots:
         QCOMPARE(stored(), QString("answers 1, stamps 0 - - - - -, status 2"));
         QVERIFY(w->MTimerEnabled());
         QVERIFY(w->Timer1->isActive());
-        QVERIFY(prompts == QStringList{"Начать игру"});
+        QCOMPARE(prompts, QStringList{"Начать игру"});
     }
 
     // The player closes the main window while the prompt of tour 2 is up and

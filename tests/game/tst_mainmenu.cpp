@@ -88,26 +88,11 @@ private slots:
         rig.reset();
     }
 
-    void everyMenuBothWays_data()
-    {
-        QTest::addColumn<QString>("opener");
-        QTest::newRow("F10") << "F10";
-        QTest::newRow("lone Alt") << "alt";
-        QTest::newRow("mouse") << "mouse";
-    }
+    void everyMenuBothWays_data() { sortest::MenuWalk::addOpenerRows(); }
     void everyMenuBothWays()
     {
         QFETCH(QString, opener);
-        sortest::MenuWalk walk(w->MainMenu1, *rig);
-        if (opener == "mouse") {
-            walk.everyMenuOpenedByMouse();
-            return;
-        }
-        walk.open(opener);
-        if (!QTest::currentTestFailed())
-            walk.everyMenuBothWays();
-        if (!QTest::currentTestFailed())
-            walk.leave();
+        sortest::MenuWalk(w->MainMenu1, *rig).walkOpenedBy(opener);
     }
 };
 

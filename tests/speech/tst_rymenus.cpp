@@ -452,27 +452,12 @@ private slots:
     // Every menu of the bar walked to its end and back, and the bar itself
     // both ways: each item the highlight lands on is heard once, in order.
     // Opened with F10, with a lone Alt, or with a click on the first bar item.
-    void everyMenuBothWays_data()
-    {
-        QTest::addColumn<QString>("opener");
-        QTest::newRow("F10") << "F10";
-        QTest::newRow("lone Alt") << "alt";
-        QTest::newRow("mouse") << "mouse";
-    }
+    void everyMenuBothWays_data() { sortest::MenuWalk::addOpenerRows(); }
     void everyMenuBothWays()
     {
         QFETCH(QString, opener);
         openWindow();
-        sortest::MenuWalk walk(window_->MainMenu1, *rig_);
-        if (opener == "mouse") {
-            walk.everyMenuOpenedByMouse();
-            return;
-        }
-        walk.open(opener);
-        if (!QTest::currentTestFailed())
-            walk.everyMenuBothWays();
-        if (!QTest::currentTestFailed())
-            walk.leave();
+        sortest::MenuWalk(window_->MainMenu1, *rig_).walkOpenedBy(opener);
     }
 
     void loneAltOpensAndLeaves()

@@ -7,6 +7,14 @@
 
 namespace sortest {
 
+int GameViewRig::rightPanel(const sor::TGame& game) const
+{
+    for (int n = 1; n <= 4; ++n)
+        if (answer[n].mid(3) == game.CurrentQuestion().sVar4)
+            return n;
+    return 0;
+}
+
 QString lookName(sor::TAnswerLook look)
 {
     switch (look) {

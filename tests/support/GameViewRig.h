@@ -66,6 +66,10 @@ public:
     // When set, called at the start of every hold (with the hold active when it
     // is a real one), to act as the player would meanwhile.
     std::function<void()> holdHook;
+
+    // The panel (1 .. 4) that shows the right answer of the game's question;
+    // 0 when none does.
+    int rightPanel(const sor::TGame& game) const;
 };
 
 QString lookName(sor::TAnswerLook look);

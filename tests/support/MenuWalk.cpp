@@ -170,6 +170,27 @@ void MenuWalk::everyMenuBothWays()
         toBarItem("Left", barItems.at(b));
 }
 
+void MenuWalk::addOpenerRows()
+{
+    QTest::addColumn<QString>("opener");
+    QTest::newRow("F10") << QStringLiteral("F10");
+    QTest::newRow("lone Alt") << QStringLiteral("alt");
+    QTest::newRow("mouse") << QStringLiteral("mouse");
+}
+
+void MenuWalk::walkOpenedBy(const QString& opener)
+{
+    if (opener == QLatin1String("mouse")) {
+        everyMenuOpenedByMouse();
+        return;
+    }
+    open(opener);
+    if (!QTest::currentTestFailed())
+        everyMenuBothWays();
+    if (!QTest::currentTestFailed())
+        leave();
+}
+
 void MenuWalk::leave()
 {
     // Escape closes the open menu, a lone Alt leaves the bar.

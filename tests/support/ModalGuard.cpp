@@ -24,11 +24,6 @@ ModalGuard::~ModalGuard()
     }
 }
 
-void ModalGuard::release()
-{
-    timer_.stop();
-}
-
 void ModalGuard::closeModalWindows()
 {
     fired_ = true;

@@ -27,8 +27,6 @@ public:
     bool ok() const { return !fired_; }
     bool fired() const { return fired_; }
     QString what() const { return what_; }   // the windows found open
-    // No more closing, e.g. before the test opens a window it means to keep.
-    void release();
 
 private:
     void closeModalWindows();
