@@ -257,9 +257,11 @@ public:
     // The window activated: the captions emptied, the stored state entered.
     void activate()
     {
+        // Cleared first: a player stopping with an activation still queued
+        // would otherwise never count as idle, and never stop by itself.
+        activationQueued_ = false;
         if (stopping_)
             return;
-        activationQueued_ = false;
         journal_.line("activate");
         game_->AssignTableNames();
         view_.setQuestionCaption(QString());
