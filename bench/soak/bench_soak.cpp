@@ -45,6 +45,7 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -101,6 +102,19 @@ qint64 nowMs()
 
 volatile std::sig_atomic_t gWindowSignal = 0;  // SIGUSR1: the measured window begins
 volatile std::sig_atomic_t gStopSignal = 0;    // SIGTERM: stop between two steps
+// The signals wake the player's event loop through this pipe, so that no player
+// wakes on a timer of its own to look for them.
+int gSignalPipe[2] = {-1, -1};
+
+void noteSignal(int sig)
+{
+    if (sig == SIGUSR1)
+        gWindowSignal = 1;
+    else
+        gStopSignal = 1;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &byte, 1);
+}
 
 class Journal
 {
@@ -108,7 +122,8 @@ public:
     bool open(const QString& path)
     {
         // Fully buffered: the lines of a step (its question, its verdict) are
-        // written out after it, so the step's time holds no journal writes.
+        // written out when the event loop is next free (after the step, or in
+        // its hold), so the step's time holds no journal writes.
         f_ = std::fopen(qPrintable(path), "w");
         return f_ != nullptr;
     }
@@ -121,11 +136,20 @@ public:
                                             .replace(QLatin1Char('\n'), QLatin1Char('|'))
                                             .replace(QLatin1Char('\r'), QString());
         std::fprintf(f_, "%s\n", text.toUtf8().constData());
+        if (!flushQueued_) {
+            flushQueued_ = true;
+            QTimer::singleShot(0, [this] { flush(); });
+        }
     }
-    void flush() { std::fflush(f_); }
+    void flush()
+    {
+        flushQueued_ = false;
+        std::fflush(f_);
+    }
 
 private:
     FILE* f_ = nullptr;
+    bool flushQueued_ = false;
 };
 
 // This process's share of the memory in kB (its own pages, and its share of
@@ -230,22 +254,36 @@ public:
         journal_.line("login", {QString::number(CurrentUserID)});
 
         game_ = std::make_unique<sor::TGame>(view_);
+        // Players on machines of their own tick each on their own clock. On one
+        // machine, coarse timers would wake every player at the same instants
+        // (the 100 ms look at the tour clock here, the pace below), and each
+        // player's step would queue behind hundreds of others' wake-ups.
+        game_->Timer1->setTimerType(Qt::PreciseTimer);
         try {
             game_->OpenStatusRow();  // FormCreate
         } catch (const std::exception&) {
         }
         activate();
 
-        QTimer signalPoll;
-        signalPoll.setInterval(100);
-        QObject::connect(&signalPoll, &QTimer::timeout, [this] { pollSignals(); });
-        signalPoll.start();
+        QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(&signalNotifier, &QSocketNotifier::activated, [this] {
+            char bytes[16];
+            while (::read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            pollSignals();
+        });
+        // Looks again until a player that is stopping is between two steps.
+        stopCheck_.setInterval(50);
+        stopCheck_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&stopCheck_, &QTimer::timeout, [this] { pollSignals(); });
+        pollSignals();  // a signal that came before the loop
 
         QTimer pace;
+        pace.setTimerType(Qt::PreciseTimer);
         pace.setInterval(paceMs_);
         QObject::connect(&pace, &QTimer::timeout, [this] { answer(); });
         const int phase = int(QRandomGenerator::global()->bounded(paceMs_));
-        QTimer::singleShot(phase, [&pace, this] {
+        QTimer::singleShot(phase, Qt::PreciseTimer, [&pace, this] {
             pace.start();
             answer();
         });
@@ -353,7 +391,6 @@ private:
 
     void pollSignals()
     {
-        journal_.flush();  // on the timer, outside a step's own work: the driver waits for "ready"
         if (gWindowSignal && !windowOpen_) {
             windowOpen_ = true;
             cpuAtWindow_ = benchkit::cpuSeconds();
@@ -362,6 +399,7 @@ private:
         if (gStopSignal && !stopping_) {
             stopping_ = true;
             journal_.line("stopping");
+            stopCheck_.start();
         }
         if (stopping_ && idle())
             QCoreApplication::exit(0);
@@ -417,6 +455,7 @@ private:
     std::unique_ptr<sor::TGame> game_;
     bool stopping_ = false;
     bool activationQueued_ = false;
+    QTimer stopCheck_;
     bool ready_ = false;
     bool windowOpen_ = false;
     bool finished_ = false;
@@ -482,8 +521,12 @@ int playerMain(int argc, char** argv)
         else if (a == QLatin1String("--journal"))
             journal = v;
     }
-    std::signal(SIGUSR1, [](int) { gWindowSignal = 1; });
-    std::signal(SIGTERM, [](int) { gStopSignal = 1; });
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("pipe2");
+        return 2;
+    }
+    std::signal(SIGUSR1, noteSignal);
+    std::signal(SIGTERM, noteSignal);
     QCoreApplication app(argc, argv);
     sortest::ClientParams p;
     p.port = port;
@@ -551,6 +594,8 @@ QSqlDatabase adminConnection(const QString& dir, const QString& name)
 
 // One connection per player, and room for the admin's: the instance's own
 // limit is for a handful of players. Set again after every start.
+const int kStatementsPerPlayer = 16;  // 12 in use, and a margin
+
 bool roomForPlayers(const QString& dir, int players)
 {
     const QString name = QStringLiteral("room");
@@ -558,7 +603,11 @@ bool roomForPlayers(const QString& dir, int players)
     {
         QSqlDatabase admin = adminConnection(dir, name);
         ok = admin.isOpen() &&
-             exec(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50)));
+             exec(admin, QStringLiteral("SET GLOBAL max_connections = %1").arg(std::max(200, players + 50))) &&
+             // A player's connection holds a dozen prepared statements; the
+             // server's default room (16,382) runs out at some 1,300 players.
+             exec(admin, QStringLiteral("SET GLOBAL max_prepared_stmt_count = %1")
+                             .arg(std::max(16382, kStatementsPerPlayer * (players + 50))));
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
@@ -595,9 +644,10 @@ struct Game
 {
     QHash<int, bool> verdicts;  // question -> right, as heard
     QList<int> asks;
-    QSet<int> tours;            // tours entered
+    // Tours begun: a question of theirs was asked. (A tour's caption alone is
+    // not enough: its start may fail, and the player is told so.)
+    QSet<int> tours;
     int reportAll = -1, reportRight = -1;
-    bool asked = true;          // started by the player's own start
 };
 
 struct Told
@@ -640,11 +690,16 @@ Told readJournal(const QString& path, qint64 from, qint64 to, benchkit::Figures&
         } else if (kind == QLatin1String("login")) {
             t.userId = p.value(2).toLongLong();
         } else if (kind == QLatin1String("start") || kind == QLatin1String("start!")) {
-            Game g;
-            g.asked = kind == QLatin1String("start");
-            if (!g.asked)
+            const bool expected = kind == QLatin1String("start");
+            if (!expected && !t.games.isEmpty() && t.games.last().tours.isEmpty()) {
+                // Offered again after a start that failed before its first
+                // question (the player was told of the failure): nothing was under way.
+                t.games.last() = Game();
+                continue;
+            }
+            if (!expected)
                 ++t.unexpectedStarts;
-            t.games.append(g);
+            t.games.append(Game());
             heardInGame.clear();
         } else if (t.games.isEmpty()) {
             continue;
@@ -653,6 +708,7 @@ Told readJournal(const QString& path, qint64 from, qint64 to, benchkit::Figures&
             if (heardInGame.contains(q))
                 ++t.askedAgain;
             t.games.last().asks.append(q);
+            t.games.last().tours.insert(p.value(3).toInt());
         } else if (kind == QLatin1String("verdict")) {
             const int q = p.value(2).toInt();
             t.games.last().verdicts.insert(q, p.value(3) == QLatin1String("1"));
@@ -660,8 +716,6 @@ Told readJournal(const QString& path, qint64 from, qint64 to, benchkit::Figures&
             ++answersAll;
             if (inWindow)
                 ++answersInWindow;
-        } else if (kind == QLatin1String("tour")) {
-            t.games.last().tours.insert(p.value(2).toInt());
         } else if (kind == QLatin1String("report")) {
             t.games.last().reportAll = p.value(2).toInt();
             t.games.last().reportRight = p.value(3).toInt();
@@ -960,6 +1014,12 @@ int driverMain(int argc, char** argv)
             std::fprintf(stderr, "no admin connection for the checks\n");
             return 1;
         }
+        // Each fault counted, with its player, for the one who looks into it.
+        QFile faultList(run + QStringLiteral("/faults.txt"));
+        faultList.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        const auto fault = [&](const Child& c, const char* kind, const QString& detail) {
+            faultList.write(QStringLiteral("player %1\t%2\t%3\n").arg(c.index).arg(QLatin1String(kind), detail).toUtf8());
+        };
         QSqlQuery q(admin);
         q.exec(QStringLiteral("SELECT COALESCE(SUM(n - 1), 0) FROM (SELECT COUNT(*) AS n FROM Sor_Games "
                               "GROUP BY SorUserID, QuestID HAVING n > 1) d"));
@@ -977,6 +1037,10 @@ int driverMain(int argc, char** argv)
                 messages[m.key()] += m.value();
             doubled += t.askedAgain;
             wiped += t.unexpectedStarts;
+            if (t.askedAgain)
+                fault(c, "doubled", QStringLiteral("%1 questions asked again").arg(t.askedAgain));
+            if (t.unexpectedStarts)
+                fault(c, "wiped", QStringLiteral("%1 new games offered over one in progress").arg(t.unexpectedStarts));
             if (t.games.isEmpty() || !t.userId)
                 continue;
             // Earlier games: the report counted what the server held then.
@@ -987,7 +1051,15 @@ int driverMain(int argc, char** argv)
                 int right = 0;
                 for (bool r : game.verdicts)
                     right += r;
-                lost += std::max({0, int(game.verdicts.size()) - game.reportAll, right - game.reportRight});
+                const int missing = std::max({0, int(game.verdicts.size()) - game.reportAll, right - game.reportRight});
+                lost += missing;
+                if (missing)
+                    fault(c, "lost", QStringLiteral("game %1: %2 verdicts heard, %3 right; the report: %4, %5")
+                                         .arg(g + 1)
+                                         .arg(game.verdicts.size())
+                                         .arg(right)
+                                         .arg(game.reportAll)
+                                         .arg(game.reportRight));
             }
             // The game in progress: every verdict heard is a row, as heard.
             const Game& game = t.games.last();
@@ -996,15 +1068,24 @@ int driverMain(int argc, char** argv)
             while (q.next())
                 stored.insert(q.value(0).toInt(), q.value(1).toInt());
             for (auto v = game.verdicts.begin(); v != game.verdicts.end(); ++v) {
-                if (!stored.contains(v.key()) || (stored.value(v.key()) == 4) != v.value())
+                if (!stored.contains(v.key()) || (stored.value(v.key()) == 4) != v.value()) {
                     ++lost;
+                    fault(c, "lost", QStringLiteral("question %1 heard %2, stored %3")
+                                         .arg(v.key())
+                                         .arg(v.value() ? "right" : "wrong")
+                                         .arg(stored.contains(v.key()) ? QString::number(stored.value(v.key()))
+                                                                       : QStringLiteral("nothing")));
+                }
             }
             const QSet<int> asked(game.asks.begin(), game.asks.end());
             for (auto s = stored.begin(); s != stored.end(); ++s) {
-                if (!asked.contains(s.key()))
+                if (!asked.contains(s.key())) {
                     ++stale;  // a row of an earlier game: the new game did not wipe it
-                else if (!game.verdicts.contains(s.key()))
+                    fault(c, "stale", QStringLiteral("question %1").arg(s.key()));
+                } else if (!game.verdicts.contains(s.key())) {
                     ++unconfirmed;  // stored while the player heard of a failure
+                    fault(c, "unconfirmed", QStringLiteral("question %1").arg(s.key()));
+                }
             }
             // Tour stamps: each tour played is stamped, in order.
             q.exec(QStringLiteral("SELECT Time_lvl1, Time_lvl1_end, Time_lvl2, Time_lvl2_end, Time_lvl3, "
@@ -1012,22 +1093,33 @@ int driverMain(int argc, char** argv)
                        .arg(t.userId));
             if (!q.next()) {
                 ++wiped;
+                fault(c, "wiped", QStringLiteral("no status row"));
                 continue;
             }
             QDateTime stamp[4][2];
             for (int n = 1; n <= 3; ++n)
                 for (int e = 0; e < 2; ++e)
                     stamp[n][e] = q.value((n - 1) * 2 + e).toDateTime();
+            QString stamps;
+            for (int n = 1; n <= 3; ++n)
+                stamps += QStringLiteral(" %1: %2 to %3").arg(n).arg(stamp[n][0].toString(Qt::ISODate),
+                                                                     stamp[n][1].toString(Qt::ISODate));
             for (int n = 1; n <= 3; ++n) {
                 const bool played = game.tours.contains(n);
                 const bool closed = game.tours.contains(n + 1);
-                if (played && !stamp[n][0].isValid())
+                if (played && !stamp[n][0].isValid()) {
                     ++wiped;
-                if (!played && (stamp[n][0].isValid() || stamp[n][1].isValid()))
+                    fault(c, "wiped", QStringLiteral("tour %1 played, unstamped;%2").arg(n).arg(stamps));
+                }
+                if (!played && (stamp[n][0].isValid() || stamp[n][1].isValid())) {
                     ++stampFaults;  // stamped for a tour the player never began
+                    fault(c, "stamps", QStringLiteral("tour %1 not begun, stamped;%2").arg(n).arg(stamps));
+                }
                 if (closed && (!stamp[n][1].isValid() || stamp[n][1] < stamp[n][0] ||
-                               stamp[n + 1][0] < stamp[n][1]))
+                               stamp[n + 1][0] < stamp[n][1])) {
                     ++stampFaults;
+                    fault(c, "stamps", QStringLiteral("tour %1 closed, out of order;%2").arg(n).arg(stamps));
+                }
             }
         }
     }
