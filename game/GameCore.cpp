@@ -596,7 +596,7 @@ bool TGame::ChooseAnswer(const QString& caption)
     if (PauseActive())
         return false;
     const QString text = caption.mid(3);
-    if (FStGame != gRunning || bNoQuestionYet)
+    if (FStGame != gRunning)
         return false;
     // A digit pressed while a step waits in a start prompt or a message would
     // answer the question of the tour just closed a second time.
@@ -610,6 +610,13 @@ bool TGame::ChooseAnswer(const QString& caption)
     // server went away): storing it again would count it twice. The game is
     // picked up again instead, as after a restart, with a fresh question.
     if (bQuestionAnswered) {
+        GameStep(QString());
+        return true;
+    }
+    // A game under way with no question yet: its first step failed (the player
+    // was told why). Nothing is on the panels to answer; the digit picks the
+    // game up instead of leaving the player with an empty window.
+    if (bNoQuestionYet) {
         GameStep(QString());
         return true;
     }

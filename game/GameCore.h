@@ -23,8 +23,8 @@
 //                    game.N4Click(), game.G1Click(), ... (the same names)
 //
 // The road of one answer: ChooseAnswer (refused during the hold, outside
-// gRunning, before the first question, while a step is under way and while a
-// message is open) ->
+// gRunning, while a step is under way and while a message is open; before the
+// first question it picks the game up instead) ->
 // GameStep: the session check, SaveAnswer (the row in Sor_Games), the verdict
 // spoken at once, ShowRightAnswer (the looks and the one-second hold), then
 // CheckTur: a full tour is closed and the next one set up (its start prompt
@@ -208,10 +208,12 @@ public:
 
     // The answer-choice rule, for a click on an answer and for its digit key,
     // given the caption of the answer's label: refused during the hold, outside
-    // gRunning, before the first question of the run, while a game step is
-    // under way (a start prompt or a message of the step is open) and while any
-    // message is open (the close question, say); otherwise the
-    // caption without its "N: " prefix goes to GameStep. True when it went.
+    // gRunning, while a game step is under way (a start prompt or a message of
+    // the step is open) and while any message is open (the close question, say).
+    // Before the first question of the run (its step failed), or when the
+    // question on the panels was answered by a step that then failed, the game
+    // is picked up with an empty step; otherwise the caption without its "N: "
+    // prefix goes to GameStep. True when it went.
     bool ChooseAnswer(const QString& caption);
 
     // One step of the game after an answer (empty text: (re)start the game flow).

@@ -5,6 +5,8 @@
 // once the connection is back; every verdict the player hears is a stored row.
 // A game picked up again after a reconnection that fails on its way through
 // the closed tours is not ended by time, nor is a new game offered over it.
+// A new game whose first question fails to come is not left without one: the
+// next digit picks it up.
 
 #include <QScopeGuard>
 #include <QTimer>
@@ -155,6 +157,43 @@ private slots:
         QCOMPARE(stored.size(), 2);
         QVERIFY(std::any_of(stored.begin(), stored.end(),
                             [&](const GameRows::Answer& a) { return a.questId == answered && a.qvar == 4; }));
+    }
+
+    void firstQuestionFailsThenADigitPicksTheGameUp()
+    {
+        sortest::GameViewRig view;
+        view.holdSeconds = 0;
+        sor::TGame game(view);
+        game.OpenStatusRow();
+        // The new game's first step fails: the question bank is refused.
+        QVERIFY(rows->exec("RENAME TABLE Sor_questions TO Sor_questions_away"));
+        auto back = qScopeGuard([&] { rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"); });
+        game.EnterStoredState();
+        QCOMPARE(game.StGame(), gRunning);
+        QVERIFY(game.NoQuestionYet());
+        QCOMPARE(messages->messages.size(), 1);  // the connection's report of the failure
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(view.answer[n], QString());
+
+        // The server is well again. A digit on the empty panels picks the game
+        // up with its first question; nothing is stored or judged.
+        back.dismiss();
+        QVERIFY(rows->exec("RENAME TABLE Sor_questions_away TO Sor_questions"));
+        rig->clear();
+        QVERIFY(game.ChooseAnswer(view.answer[2]));
+        QVERIFY(!game.NoQuestionYet());
+        QCOMPARE(view.questNum, QString("Вопрос №1"));
+        QVERIFY(!view.answer[1].isEmpty());
+        QCOMPARE(rows->answerCount(), 0);
+        for (const QString& phrase : rig->heard())
+            QVERIFY2(!isVerdict(phrase), qPrintable(phrase));
+        QCOMPARE(messages->messages.size(), 1);
+
+        // And the game goes on as usual.
+        rig->clear();
+        QVERIFY(game.ChooseAnswer(view.answer[view.rightPanel(game)]));
+        QCOMPARE(rows->answerCount(), 1);
+        QCOMPARE(rig->heard().value(0), QString("!Правильно. "));
     }
 
     void failedResumeLeavesTheGameRunning()

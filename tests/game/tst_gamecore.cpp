@@ -360,7 +360,9 @@ private slots:
         QTest::newRow("running, question shown") << int(gRunning) << true << false << "2: Париж" << "Париж";
         QTest::newRow("only the prefix is dropped") << int(gRunning) << true << false << "1: 3: 4" << "3: 4";
         QTest::newRow("an empty variant") << int(gRunning) << true << false << "4: " << "";
-        QTest::newRow("before the first question") << int(gRunning) << false << false << "2: Париж" << "-";
+        // Running with no question yet: the first step failed. The digit picks
+        // the game up (an empty step), it does not answer.
+        QTest::newRow("before the first question") << int(gRunning) << false << false << "2: Париж" << "";
         QTest::newRow("waiting for the start") << int(gStart) << true << false << "2: Париж" << "-";
         QTest::newRow("no game") << int(gNot) << true << false << "2: Париж" << "-";
         QTest::newRow("ended by time") << int(gEndTime) << true << false << "2: Париж" << "-";
