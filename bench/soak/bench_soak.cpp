@@ -11,6 +11,11 @@
 // one-second hold after every verdict. The game's data module, session context,
 // speech and message seams are single per process, so one process is one player.
 //
+// Every timer of a player is a precise one, and the driver's signals reach it
+// through a pipe: players on machines of their own do not tick together, while
+// on one machine coarse timers would wake hundreds of them at the same instants
+// and each step would queue behind all the others.
+//
 // Each player answers every P seconds (default 5) with a variant at random and
 // keeps a journal of what it was told: the start prompts it confirmed, the
 // questions it was asked, the verdicts it heard, the reports, the messages.
@@ -32,7 +37,9 @@
 //   wiped    a new game offered over a game in progress, or a tour the player
 //            played whose start stamp is gone;
 // and, on a line of their own, tours whose stamps are out of order and answer
-// rows of an earlier game left in the current one. The last line is
+// rows of an earlier game left in the current one. A tour counts as begun at its
+// first question. Each fault counted is listed, with its player, in faults.txt
+// of the run's folder (see --keep). The last line is
 //   answers A, lost L, doubled D, wiped W, step p95 X ms
 // and the exit is non-zero unless every check is 0.
 
