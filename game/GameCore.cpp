@@ -607,16 +607,11 @@ bool TGame::ChooseAnswer(const QString& caption)
     if (messageDlgOpen())
         return false;
     // The question on the panels was answered by a step that then failed (the
-    // server went away): storing it again would count it twice. The game is
-    // picked up again instead, as after a restart, with a fresh question.
-    if (bQuestionAnswered) {
-        GameStep(QString());
-        return true;
-    }
-    // A game under way with no question yet: its first step failed (the player
-    // was told why). Nothing is on the panels to answer; the digit picks the
-    // game up instead of leaving the player with an empty window.
-    if (bNoQuestionYet) {
+    // server went away): storing it again would count it twice. Or the game
+    // has no question yet because its first step failed: there is nothing to
+    // answer. Either way the game is picked up again, as after a restart, with
+    // a fresh question.
+    if (bQuestionAnswered || bNoQuestionYet) {
         GameStep(QString());
         return true;
     }

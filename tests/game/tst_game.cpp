@@ -122,9 +122,8 @@ private slots:
         sor::resetSessionContext();
         rig = std::make_unique<sortest::SpeechRig>();
         messages = std::make_unique<sortest::MessageRecorder>();
-        dm = std::make_unique<TDataModule1>(TestServer::clientParams(kDb));
-        dm->UniConnection1.open();
-        QVERIFY(sortest::logIn(*dm));
+        dm = sortest::loggedInModule(kDb);
+        QVERIFY(dm);
         rows = std::make_unique<GameRows>(kDb, CurrentUserID);
         rows->reset();
         rig->clear();

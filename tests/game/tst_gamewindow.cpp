@@ -172,9 +172,8 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         rig = std::make_unique<sortest::SpeechRig>();
         messages = std::make_unique<sortest::MessageRecorder>();
-        dm = std::make_unique<TDataModule1>(TestServer::clientParams(kDb));
-        dm->UniConnection1.open();
-        QVERIFY(sortest::logIn(*dm));
+        dm = sortest::loggedInModule(kDb);
+        QVERIFY(dm);
         rows = std::make_unique<GameRows>(kDb, CurrentUserID);
         rows->reset();
         setServerClock(dm->UniConnection1, 0);

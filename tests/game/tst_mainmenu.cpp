@@ -65,9 +65,8 @@ private slots:
     {
         sor::resetSessionContext();
         rig = std::make_unique<sortest::SpeechRig>();
-        dm = std::make_unique<TDataModule1>(TestServer::clientParams(kDb));
-        dm->UniConnection1.open();
-        QVERIFY(sortest::logIn(*dm));
+        dm = sortest::loggedInModule(kDb);
+        QVERIFY(dm);
         QVERIFY(TestServer::adminExec(
             kDb, QStringLiteral("UPDATE Sor_users SET GameStatus=2 WHERE UserID=%1").arg(CurrentUserID)));
         w = std::make_unique<TfrMain>(nullptr, [](sor::TGameView& v) { return std::make_unique<ResumedGame>(v); });

@@ -204,9 +204,8 @@ private slots:
     {
         sor::resetSessionContext();
         rig = std::make_unique<sortest::SpeechRig>();
-        dm = std::make_unique<TDataModule1>(TestServer::clientParams(kDb));
-        dm->UniConnection1.open();
-        QVERIFY(sortest::logIn(*dm));
+        dm = sortest::loggedInModule(kDb);
+        QVERIFY(dm);
         setStoredStatus(gNot);
     }
 

@@ -4,11 +4,9 @@
 
 #include "app/SessionContext.h"
 #include "data/DataModulUnit.h"
+#include "TestServer.h"
 
 namespace sortest {
-namespace {
-
-}  // namespace
 
 LoginOutcome runLoginStatements(TDataModule1& dm, const QString& email, const QString& passwordHash)
 {
@@ -59,6 +57,15 @@ bool logIn(TDataModule1& dm, const QString& email, const QString& password)
     SessionGUID = out.session;
     LoginServerTime = out.serverTime;
     return true;
+}
+
+std::unique_ptr<TDataModule1> loggedInModule(const QString& db)
+{
+    auto dm = std::make_unique<TDataModule1>(TestServer::clientParams(db));
+    dm->UniConnection1.open();
+    if (!logIn(*dm))
+        return nullptr;
+    return dm;
 }
 
 }  // namespace sortest

@@ -6,6 +6,8 @@
 //   dm.UniConnection1.open();
 //   QVERIFY(sortest::logIn(dm));              // the demo player; the session context is filled
 //
+//   dm = sortest::loggedInModule(db);          // the three steps above in one; null on failure
+//
 //   // Another copy of the program logs in on the same account (its own module):
 //   TDataModule1 other(TestServer::clientParams(db));
 //   other.UniConnection1.open();
@@ -16,6 +18,8 @@
 
 #include <QDateTime>
 #include <QString>
+
+#include <memory>
 
 class TDataModule1;
 
@@ -41,5 +45,9 @@ LoginOutcome runLoginStatements(TDataModule1& dm, const QString& email, const QS
 // The same, and on result 1 or 2 fills the session context as a successful
 // login does. False when the account did not match.
 bool logIn(TDataModule1& dm, const QString& email = kDemoEmail, const QString& password = kDemoPassword);
+
+// A data module of the test server's database `db`, connected, with the demo
+// player logged in on it; null when the login did not go through.
+std::unique_ptr<TDataModule1> loggedInModule(const QString& db);
 
 }  // namespace sortest
