@@ -89,6 +89,7 @@ TLabeledEdit* emailEdit(QWidget* parent)
     TLabeledEdit* e = accountEdit(QStringLiteral("E-mail"), "ledLogin", parent);
     e->setToolTip(QStringLiteral("Введите адрес электронной почты"));
     e->lineEdit()->setToolTip(e->toolTip());
+    limitEdit(e, kEmailLength);
     return e;
 }
 

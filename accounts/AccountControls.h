@@ -30,7 +30,8 @@ QLabel* accountHeading(const QString& text, int pixelSize, bool bold, QWidget* p
 void accountDialog(QDialog* dialog, const char* name, const QString& title);
 // A framed panel that holds some of a window's controls.
 QFrame* accountPanel(QWidget* parent, const char* name = "Panel1");
-// The e-mail edit "ledLogin" with its hint, which screen readers give too.
+// The e-mail edit "ledLogin" with its hint, which screen readers give too,
+// taking no more than an address column holds (limitEdit).
 TLabeledEdit* emailEdit(QWidget* parent);
 // "Сохранить" (the default button) and "Отмена", on the right of their row.
 QHBoxLayout* saveCancelRow(QDialog* dialog, QPushButton*& btOK, QPushButton*& btCancel);

@@ -37,7 +37,6 @@ TfrmInput::TfrmInput(QWidget* parent) : QDialog(parent)
     ledLogin = sor::emailEdit(Panel2);
     ledPass = sor::accountEdit(QStringLiteral("Пароль"), "ledPass", Panel2);
     ledPass->setEchoMode(QLineEdit::Password);
-    sor::limitEdit(ledLogin, sor::kEmailLength);
     chLoginSave = new QCheckBox(QStringLiteral("Сохранить данные "), Panel2);
     chLoginSave->setObjectName(QStringLiteral("chLoginSave"));
     chLoginSave->setAccessibleName(chLoginSave->text());

@@ -26,7 +26,6 @@ TfrRestPass::TfrRestPass(QWidget* parent) : QDialog(parent)
     ledCodeRestore = sor::accountEdit(QStringLiteral("Код восстановления"), "ledCodeRestore", Panel1);
     ledPass = sor::accountEdit(QStringLiteral("Новый пароль"), "ledPass", Panel1);
     ledPass->setEchoMode(QLineEdit::Password);
-    sor::limitEdit(ledLogin, sor::kEmailLength);
     sor::limitEdit(ledCodeRestore, sor::kRestoreCodeLength);
     sor::alignLabels({ledLogin, ledCodeRestore, ledPass});
     auto* fields = new QVBoxLayout(Panel1);

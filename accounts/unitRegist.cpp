@@ -27,7 +27,6 @@ TfrmRegist::TfrmRegist(QWidget* parent) : QDialog(parent)
     ledPass->setEchoMode(QLineEdit::Password);
     sor::limitEdit(ledName, sor::kNameLength);
     sor::limitEdit(ledSurname, sor::kSurnameLength);
-    sor::limitEdit(ledLogin, sor::kEmailLength);
     sor::alignLabels({ledName, ledSurname, ledLogin, ledPass});
     auto* fields = new QVBoxLayout(Panel1);
     fields->addWidget(Label1);
