@@ -3,8 +3,8 @@
 #include <QUuid>
 
 #include "accounts/StoredLogin.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "data/PasswordHash.h"
 #include "data/ServerClock.h"
 #include "data/VersionCheck.h"

@@ -4,7 +4,7 @@
 
 #include "accounts/LoginProcedure.h"
 #include "accounts/MailSender.h"
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 #include "speech/MessageDlg.h"
 
 namespace sor {

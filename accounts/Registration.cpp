@@ -1,7 +1,7 @@
 #include "accounts/Registration.h"
 
 #include "accounts/LoginProcedure.h"
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 #include "speech/MessageDlg.h"
 
 namespace sor {

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 
 #include "accounts/LoginProcedure.h"
-#include "app/SessionContext.h"
+#include "data/SessionContext.h"
 #include "platform/KeyboardLayout.h"
 
 namespace sor {

@@ -3,16 +3,16 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-#include "accounts/UnitInput.h"
-#include "app/AppInfo.h"
+#include "accounts/LoginWindow.h"
+#include "platform/AppInfo.h"
 #include "app/UiServices.h"
-#include "data/DataModulUnit.h"
-#include "game/uMain.h"
+#include "data/DataModule.h"
+#include "game/MainWindow.h"
 #include "platform/Process.h"
 #include "speech/EspeakEngine.h"
 #include "speech/SpeechDispatcherEngine.h"
 #include "speech/SpeechSettings.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 
 namespace sor {
 namespace {

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/SessionContext.h"
+#include "data/SessionContext.h"
 
 namespace sor {
 

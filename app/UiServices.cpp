@@ -2,11 +2,11 @@
 
 #include <QMessageBox>
 
-#include "app/AppInfo.h"
-#include "data/unitProcessReconnect.h"
+#include "platform/AppInfo.h"
+#include "data/ReconnectWindow.h"
 #include "platform/PlainMessage.h"
 #include "speech/MessageDlg.h"
-#include "speech/uMyMessageDlg.h"
+#include "speech/SpokenMessageBox.h"
 
 void sor::installUiServices()
 {

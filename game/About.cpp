@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/AppInfo.h"
+#include "platform/AppInfo.h"
 #include "game/Artwork.h"
 
 TAboutBox* AboutBox = nullptr;

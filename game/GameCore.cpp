@@ -6,8 +6,8 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "data/DbErrors.h"
 #include "data/ServerClock.h"
 #include "game/GameRandom.h"

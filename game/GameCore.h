@@ -6,7 +6,7 @@
 // through TGameView. A test puts a view of its own in place of the window and
 // drives the whole game without a screen (tests/support/GameViewRig.h).
 //
-// The game talks to the server through DataModule1 (data/DataModulUnit.h): the
+// The game talks to the server through DataModule1 (data/DataModule.h): the
 // player's Sor_users row stays open in LoginQuery as the cached copy, statements
 // run on QueryQuery, the session check reopens QVerGUID. Messages go through
 // MyMessageDlg, speech through SpeechOut / SpeechStop, an end of the program
@@ -50,7 +50,7 @@
 #include <QString>
 #include <QTimer>
 
-#include "app/MMTimer.h"
+#include "platform/MMTimer.h"
 
 // The game state, stored as its number in Sor_users.GameStatus.
 enum TStatusGame : quint8 {

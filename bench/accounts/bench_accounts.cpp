@@ -17,7 +17,7 @@
 #include "accounts/MailSender.h"
 #include "accounts/PasswordRestore.h"
 #include "BenchKit.h"
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 #include "support/MessageRecorder.h"
 #include "support/SmtpPeer.h"
 #include "support/TestServer.h"

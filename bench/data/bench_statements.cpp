@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "BenchKit.h"
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 #include "support/MessageRecorder.h"
 #include "support/TestServer.h"
 

@@ -34,10 +34,10 @@
 #include <vector>
 
 #include "BenchKit.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "game/GameCore.h"
-#include "game/uMain.h"
+#include "game/MainWindow.h"
 #include "support/GameViewRig.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "BenchKit.h"
-#include "data/DataModulUnit.h"
-#include "game/uMain.h"
+#include "data/DataModule.h"
+#include "game/MainWindow.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"
 #include "support/SpeechRig.h"

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "BenchKit.h"
-#include "app/MMTimer.h"
+#include "platform/MMTimer.h"
 #include "platform/Hold.h"
 
 using Clock = std::chrono::steady_clock;

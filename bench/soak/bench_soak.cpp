@@ -76,8 +76,8 @@
 
 #include "BenchKit.h"
 #include "accounts/LoginProcedure.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "data/ReconnectUi.h"
 #include "game/GameCore.h"
 #include "platform/Hold.h"

@@ -16,7 +16,7 @@
 #include "speech/EspeakEngine.h"
 #include "speech/SpeechDispatcherEngine.h"
 #include "speech/SpeechRoutines.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 #include "support/PrivateSpeechDispatcher.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QtDebug>
 
 #include "accounts/StoredLogin.h"
-#include "speech/uMyMessageDlg.h"
+#include "speech/SpokenMessageBox.h"
 #include "support/TestServer.h"
 
 namespace acctest {

@@ -7,8 +7,8 @@
 
 #include "AccountRows.h"
 #include "accounts/LoginProcedure.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "speech/MessageDlg.h"
 #include "support/DbFaults.h"
 #include "support/MessageRecorder.h"

@@ -8,10 +8,10 @@
 #include <QTimer>
 
 #include "app/ProgramSteps.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
-#include "game/uMain.h"
-#include "game/uStartGameBt.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
+#include "game/MainWindow.h"
+#include "game/StartPrompt.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
 #include "support/LoginRig.h"

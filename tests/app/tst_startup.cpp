@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "app/ProgramSteps.h"
-#include "app/SessionContext.h"
+#include "data/SessionContext.h"
 #include "app/Startup.h"
 
 namespace {

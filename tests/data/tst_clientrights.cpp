@@ -12,8 +12,8 @@
 
 #include "accounts/PasswordRestore.h"
 #include "accounts/Registration.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "game/GameCore.h"
 #include "support/GameRows.h"
 #include "support/GameViewRig.h"

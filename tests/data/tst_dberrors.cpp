@@ -4,8 +4,8 @@
 #include <QScopeGuard>
 #include <QTest>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "speech/MessageDlg.h"
 #include "support/DbFaults.h"
 #include "support/MessageRecorder.h"

@@ -4,8 +4,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "support/MessageRecorder.h"
 #include "support/TestServer.h"
 

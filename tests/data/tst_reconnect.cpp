@@ -15,8 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "data/DataModulUnit.h"
-#include "data/unitProcessReconnect.h"
+#include "data/DataModule.h"
+#include "data/ReconnectWindow.h"
 #include "platform/Process.h"
 #include "support/DbFaults.h"
 #include "support/MessageRecorder.h"

@@ -11,9 +11,9 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
-#include "app/AppInfo.h"
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "platform/AppInfo.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "data/VersionCheck.h"
 #include "speech/SpeechRoutines.h"
 #include "support/MessageRecorder.h"

@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "game/GameCore.h"
 #include "support/DbFaults.h"
 #include "support/GameRows.h"

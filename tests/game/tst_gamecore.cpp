@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "game/GameCore.h"
 #include "platform/Hold.h"
 #include "platform/Process.h"

@@ -15,17 +15,17 @@
 #include <functional>
 #include <memory>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "game/MainControls.h"
-#include "game/uMain.h"
-#include "game/uStartGameBt.h"
+#include "game/MainWindow.h"
+#include "game/StartPrompt.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/Hold.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
 #include "speech/SpeechSettings.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 #include "support/GameRows.h"
 #include "support/LoginRig.h"
 #include "support/MessageRecorder.h"

@@ -10,10 +10,10 @@
 
 #include <memory>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "game/MainControls.h"
-#include "game/uMain.h"
+#include "game/MainWindow.h"
 #include "platform/GlobalHotKeys.h"
 #include "speech/SpeechRoutines.h"
 #include "support/LoginRig.h"

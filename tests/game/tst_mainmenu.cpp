@@ -10,9 +10,9 @@
 
 #include <memory>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
-#include "game/uMain.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
+#include "game/MainWindow.h"
 #include "support/LoginRig.h"
 #include "support/MenuWalk.h"
 #include "support/SpeechRig.h"

@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/AppInfo.h"
+#include "platform/AppInfo.h"
 #include "app/UiServices.h"
 #include "game/About.h"
-#include "game/uHotKey.h"
-#include "game/uStartGameBt.h"
-#include "speech/uMyMessageDlg.h"
+#include "game/HotKeyHelp.h"
+#include "game/StartPrompt.h"
+#include "speech/SpokenMessageBox.h"
 #include "support/SpeechRig.h"
 
 namespace {

@@ -13,8 +13,8 @@
 
 #include "app/UiServices.h"
 #include "speech/MessageDlg.h"
-#include "speech/uMyMessageDlg.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpokenMessageBox.h"
+#include "speech/SpeechSettingsWindow.h"
 #include "support/ModalGuard.h"
 #include "support/SpeechRig.h"
 

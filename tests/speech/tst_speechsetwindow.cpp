@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "speech/FakeSpeechEngine.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 #include "support/SpeechRig.h"
 
 class TestSpeechSetWindow : public QObject

@@ -14,7 +14,7 @@
 
 #include "app/ProgramSteps.h"
 #include "platform/Process.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 #include "support/PrivateSpeechDispatcher.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 
 namespace sortest {
 

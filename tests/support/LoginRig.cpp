@@ -2,8 +2,8 @@
 
 #include <QUuid>
 
-#include "app/SessionContext.h"
-#include "data/DataModulUnit.h"
+#include "data/SessionContext.h"
+#include "data/DataModule.h"
 #include "TestServer.h"
 
 namespace sortest {

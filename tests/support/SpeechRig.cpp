@@ -4,7 +4,7 @@
 
 #include "speech/FakeSpeechEngine.h"
 #include "speech/SpeechSettings.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 
 namespace sortest {
 

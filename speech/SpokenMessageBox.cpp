@@ -1,4 +1,4 @@
-#include "speech/uMyMessageDlg.h"
+#include "speech/SpokenMessageBox.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "accounts/UnitInput.h"
+#include "accounts/LoginWindow.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -10,10 +10,10 @@
 #include "accounts/AccountControls.h"
 #include "accounts/LoginProcedure.h"
 #include "accounts/StoredLogin.h"
-#include "accounts/uRestPass.h"
-#include "accounts/unitRegist.h"
-#include "app/AppInfo.h"
-#include "data/DataModulUnit.h"
+#include "accounts/PasswordRestoreWindow.h"
+#include "accounts/RegistrationWindow.h"
+#include "platform/AppInfo.h"
+#include "data/DataModule.h"
 #include "speech/Announce.h"
 #include "speech/LabeledEdit.h"
 #include "speech/MessageDlg.h"

@@ -1,4 +1,4 @@
-#include "game/uStartGameBt.h"
+#include "game/StartPrompt.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

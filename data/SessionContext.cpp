@@ -1,4 +1,4 @@
-#include "app/SessionContext.h"
+#include "data/SessionContext.h"
 
 qint64 CurrentUserID = 0;
 QString CurrentLoginEmail;

@@ -1,4 +1,4 @@
-#include "data/unitProcessReconnect.h"
+#include "data/ReconnectWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "game/uMain.h"
+#include "game/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,22 +10,22 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "accounts/unitSettings.h"
-#include "app/AppInfo.h"
-#include "data/unitProcessReconnect.h"
+#include "accounts/SettingsWindow.h"
+#include "platform/AppInfo.h"
+#include "data/ReconnectWindow.h"
 #include "game/AlignPanel.h"
 #include "game/About.h"
 #include "game/Artwork.h"
 #include "game/MainControls.h"
 #include "platform/FlushKeyboard.h"
-#include "game/uHotKey.h"
-#include "game/uStartGameBt.h"
+#include "game/HotKeyHelp.h"
+#include "game/StartPrompt.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/Hold.h"
 #include "speech/MessageDlg.h"
 #include "speech/RyMenus.h"
 #include "speech/SpeechRoutines.h"
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 
 TfrMain* frMain = nullptr;
 

@@ -1,4 +1,4 @@
-#include "accounts/unitSettings.h"
+#include "accounts/SettingsWindow.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -6,8 +6,8 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
-#include "app/AppInfo.h"
-#include "app/SessionContext.h"
+#include "platform/AppInfo.h"
+#include "data/SessionContext.h"
 #include "data/PasswordHash.h"
 #include "data/ReconnectUi.h"
 #include "data/VersionCheck.h"

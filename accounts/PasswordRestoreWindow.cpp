@@ -1,4 +1,4 @@
-#include "accounts/uRestPass.h"
+#include "accounts/PasswordRestoreWindow.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -10,7 +10,7 @@
 #include "accounts/LoginProcedure.h"
 #include "accounts/MailSender.h"
 #include "accounts/PasswordRestore.h"
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 #include "speech/Announce.h"
 #include "speech/LabeledEdit.h"
 

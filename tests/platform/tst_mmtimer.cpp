@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/MMTimer.h"
+#include "platform/MMTimer.h"
 #include "platform/MultimediaTimer.h"
 
 using Clock = std::chrono::steady_clock;

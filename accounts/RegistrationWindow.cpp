@@ -1,4 +1,4 @@
-#include "accounts/unitRegist.h"
+#include "accounts/RegistrationWindow.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -8,7 +8,7 @@
 #include "accounts/AccountControls.h"
 #include "accounts/LoginProcedure.h"
 #include "accounts/Registration.h"
-#include "data/DataModulUnit.h"
+#include "data/DataModule.h"
 #include "speech/Announce.h"
 #include "speech/LabeledEdit.h"
 

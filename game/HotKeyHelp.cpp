@@ -1,4 +1,4 @@
-#include "game/uHotKey.h"
+#include "game/HotKeyHelp.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "speech/unitSpeechSet.h"
+#include "speech/SpeechSettingsWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

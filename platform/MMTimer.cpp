@@ -1,4 +1,4 @@
-#include "app/MMTimer.h"
+#include "platform/MMTimer.h"
 
 #include <QMetaObject>
 
