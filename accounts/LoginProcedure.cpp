@@ -158,52 +158,64 @@ bool refusedAsTooLong(QObject* owner, const QString& text, int length, const QSt
     return true;
 }
 
-int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass)
+LoginRecord runLoginStatements(TDataModule1& dm, const QString& login, const QString& pass)
 {
+    LoginRecord out;
     // No account has an address longer than its column (a stored login edited
     // by hand, say): nothing to ask the server.
     if (!fitsColumn(login.toLower(), kEmailLength))
-        return lrNoAccount;
+        return out;
     TDbQuery& account = dm.LoginQuery;
     account.setSql({"SELECT * ", "FROM users", "WHERE users.loginEmail=:lgn", "AND users.password=:pss"});
     account.bindString(QStringLiteral("lgn"), login.toLower());
     account.bindString(QStringLiteral("pss"), pass);
     account.open();
     if (account.isEmpty())
-        return lrNoAccount;
+        return out;
 
-    CurrentUserID = qint64(account.asInteger(QStringLiteral("ID")));
-    CurrentLoginEmail = account.asString(QStringLiteral("loginEmail"));
+    out.userId = qint64(account.asInteger(QStringLiteral("ID")));
+    out.loginEmail = account.asString(QStringLiteral("loginEmail"));
     const QDateTime lastLogin = account.asDateTime(QStringLiteral("dt"));
 
     dm.QueryClockServer.close();
     dm.QueryClockServer.open();
-    LoginServerTime = dm.QueryClockServer.asDateTime(QStringLiteral("dtsr"));
-
-    const int result = loginResultFor(lastLogin, LoginServerTime);
+    out.serverTime = dm.QueryClockServer.asDateTime(QStringLiteral("dtsr"));
 
     // A new session, also for result 2: a copy of the program still logged in
     // with this account loses its session at its next check.
-    SessionGUID = newSessionGuid();
+    out.session = newSessionGuid();
 
     TDbQuery& work = dm.QueryQuery;
     work.setSql({"INSERT INTO Sor_users (UserID, dt, `Session`)", "VALUES (:UserID, NOW(), :Session)",
                  "ON DUPLICATE KEY UPDATE dt=NOW(),`Session`=:Session  "});
-    work.bindLargeInt(QStringLiteral("UserID"), CurrentUserID);
-    work.bindString(QStringLiteral("Session"), SessionGUID);
+    work.bindLargeInt(QStringLiteral("UserID"), out.userId);
+    work.bindString(QStringLiteral("Session"), out.session);
     dm.UniConnection1.execInTransaction(work);
 
     work.setSql({"UPDATE  users ", "SET dt= NOW()", "WHERE ID=:id"});
-    work.bindLargeInt(QStringLiteral("id"), CurrentUserID);
+    work.bindLargeInt(QStringLiteral("id"), out.userId);
     dm.UniConnection1.execInTransaction(work);
 
     // Left open: the single-session check reopens it as it stands.
     TDbQuery& session = dm.QVerGUID;
     session.setSql({"SELECT * ", "FROM Sor_users", "WHERE Session=:Session"});
-    session.bindString(QStringLiteral("Session"), SessionGUID);
+    session.bindString(QStringLiteral("Session"), out.session);
     session.open();
 
-    return result;
+    out.result = loginResultFor(lastLogin, out.serverTime);
+    return out;
+}
+
+int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass)
+{
+    const LoginRecord record = runLoginStatements(dm, login, pass);
+    if (record.result != lrNoAccount) {
+        CurrentUserID = record.userId;
+        CurrentLoginEmail = record.loginEmail;
+        LoginServerTime = record.serverTime;
+        SessionGUID = record.session;
+    }
+    return record.result;
 }
 
 LoginOutcome submitLogin(TDataModule1& dm, QObject* owner, const QString& email, const QString& password,

@@ -61,13 +61,28 @@ int loginResultFor(const QDateTime& lastLogin, const QDateTime& serverNow);
 // A new session GUID: 38 characters, braced, upper-case hexadecimal digits.
 QString newSessionGuid();
 
-// The login procedure. `login` is an e-mail address (lower-cased here), `pass`
-// the password hash. On a match (result 1 or 2) it fills the session context
-// (CurrentUserID, CurrentLoginEmail, LoginServerTime, SessionGUID), registers the
-// new session in Sor_users, stamps users.dt and leaves QVerGUID open on the new
-// session; on result 0 it reads and writes nothing more. A failure to read the
-// account, the server clock or the session row is reported by the data module
-// and thrown; a failed write is rolled back and the procedure goes on.
+// What the login's statements found and made.
+struct LoginRecord
+{
+    int result = lrNoAccount;  // LoginResult
+    qint64 userId = 0;         // users.ID
+    QString loginEmail;        // users.loginEmail
+    QString session;           // the new session GUID
+    QDateTime serverTime;      // the server clock at the login
+};
+
+// The login's statements, without touching the session context. `login` is an
+// e-mail address (lower-cased here), `pass` the password hash. On a match
+// (result 1 or 2) they register a new session in Sor_users, stamp users.dt and
+// leave QVerGUID open on the new session; on result 0 they read and write
+// nothing more. A failure to read the account, the server clock or the session
+// row is reported by the data module and thrown; a failed write is rolled back
+// and the statements go on.
+LoginRecord runLoginStatements(TDataModule1& dm, const QString& login, const QString& pass);
+
+// The login procedure: the login's statements, and on a match (result 1 or 2)
+// the session context filled from them (CurrentUserID, CurrentLoginEmail,
+// LoginServerTime, SessionGUID). Failures as runLoginStatements.
 int fLoginQuery(TDataModule1& dm, const QString& login, const QString& pass);
 
 // What came of pressing "Войти".

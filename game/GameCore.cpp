@@ -11,12 +11,12 @@
 #include "data/DbErrors.h"
 #include "data/ServerClock.h"
 #include "game/GameRandom.h"
+#include "game/UnitWords.h"
 #include "platform/Hold.h"
 #include "platform/PlainMessage.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"
 #include "speech/SpeechRoutines.h"
-#include "speech/SpeechSettings.h"
 
 namespace sor {
 namespace {
@@ -26,12 +26,6 @@ TDataModule1& dataModule()
     // The program creates the data module before any window; so does every test.
     Q_ASSERT(DataModule1);
     return *DataModule1;
-}
-
-// The speech settings that SpeechOut speaks through now, if any.
-SpeechSettings* speechSettings()
-{
-    return dynamic_cast<SpeechSettings*>(speechBackend());
 }
 
 QString tourStartField(int tour)
@@ -91,11 +85,6 @@ QString sessionTakenOverText()
     return QStringLiteral("Сессия не действительна!\n\r"
                           "Под Вашим логином и паролем произведен вход в другой копии программы!\n\r"
                           "Эта копия программы будет закрыта.");
-}
-
-bool confirmProgramClose(QObject* owner)
-{
-    return MyMessageDlg(owner, QStringLiteral("Закрыть прогграмму?"), QStringLiteral("Вопрос."), mbYes | mbNo) == mrYes;
 }
 
 TGame::TGame(TGameView& view, QObject* parent) : QObject(parent), view_(view)
@@ -719,16 +708,8 @@ void TGame::ShowQuestion()
     SpeechOut(CurQuestion.sQuestion, false);
     for (int n = 1; n <= 4; ++n)
         view_.setAnswerCaption(n, QString::number(n) + QStringLiteral(": ") + places[n - 1]);
-    SpeechOut(VariantsText(), false);
+    SpeechOut(VariantsText(view_), false);
     bQuestionAnswered = false;
-}
-
-QString TGame::VariantsText() const
-{
-    QString variants = QStringLiteral("Варианты ответов. ");
-    for (int n = 1; n <= 4; ++n)
-        variants += view_.answerCaption(n) + QStringLiteral(". ");
-    return variants;
 }
 
 bool TGame::ShowRightAnswer()
@@ -822,123 +803,6 @@ bool TGame::ShowGameResult(int reason)
                          QString::number(ansRich) + QStringLiteral(".") + tail;
     MyMessageDlg(view_.messageOwner(), text, QStringLiteral("Внимание! "), mbOK);
     return true;
-}
-
-// ---- spoken commands ------------------------------------------------------------------
-
-namespace {
-// The Russian unit word that follows a number ending in `digit`: one form for
-// 1, another for 2 to 4, a third for 0 and 5 to 9; nothing for anything else.
-QString unitWord(int digit, const QString& one, const QString& few, const QString& many)
-{
-    if (digit == 1)
-        return one;
-    if (digit >= 2 && digit <= 4)
-        return few;
-    if (digit == 0 || (digit >= 5 && digit <= 9))
-        return many;
-    return QString();
-}
-}  // namespace
-
-QString TGame::SufMinToStrPadegh(int iMin)
-{
-    return unitWord(iMin, QStringLiteral("минута "), QStringLiteral("минуты "), QStringLiteral("минут "));
-}
-
-QString TGame::SufSecToStrPadegh(int iSec)
-{
-    return unitWord(iSec, QStringLiteral("секунда "), QStringLiteral("секунды "), QStringLiteral("секунд "));
-}
-
-void TGame::N2SpeechOnOffClick()
-{
-    SpeechSettings* settings = speechSettings();
-    if (!settings)
-        return;
-    if (settings->speechOn()) {
-        // Said while speech is still on.
-        SpeechOut(QStringLiteral("Речь выключена"), true);
-        settings->setSpeechOn(false);
-    } else {
-        settings->setSpeechOn(true);
-        // Stays on only if a voice could take the text.
-        settings->setSpeechOn(SpeechOut(QStringLiteral("Речь включена"), true));
-    }
-    view_.setSpeechSwitchMark(settings->speechOn());
-}
-
-void TGame::N4Click()
-{
-    // The display reads minutes, a colon and seconds ("05:31"; a tour of 100
-    // minutes or more has three minute digits).
-    const QString led = view_.ledCaption();
-    const int colon = led.indexOf(QLatin1Char(':'));
-    const int minutes = colon < 0 ? 0 : led.left(colon).toInt();
-    const int seconds = colon < 0 ? 0 : led.mid(colon + 1).toInt();
-    SpeechOut(QStringLiteral("До конца тура осталось. ") + QString::number(minutes) + SufMinToStrPadegh(minutes % 10) +
-                  QString::number(seconds) + SufSecToStrPadegh(seconds % 10),
-              true);
-}
-
-void TGame::G1Click()
-{
-    const QString question = view_.questionCaption();
-    if (!question.isEmpty())
-        SpeechOut(question, true);
-}
-
-void TGame::N5Click()
-{
-    if (view_.answerCaption(1).isEmpty())
-        return;
-    view_.flushKeyboard();
-    SpeechOut(VariantsText(), true);
-}
-
-namespace {
-// "Ответ №2: Париж. " - while the first answer shows anything at all.
-void sayAnswer(TGameView& view, int n)
-{
-    if (view.answerCaption(1).isEmpty())
-        return;
-    SpeechOut(QStringLiteral("Ответ №") + view.answerCaption(n) + QStringLiteral(". "), true);
-}
-}  // namespace
-
-void TGame::N11Click()
-{
-    sayAnswer(view_, 1);
-}
-
-void TGame::N21Click()
-{
-    sayAnswer(view_, 2);
-}
-
-void TGame::N31Click()
-{
-    sayAnswer(view_, 3);
-}
-
-void TGame::N41Click()
-{
-    sayAnswer(view_, 4);
-}
-
-void TGame::N10Click()
-{
-    // At the slow end the rate stays; the word is said all the same.
-    if (SpeechSettings* settings = speechSettings())
-        settings->moveTrackBar2(settings->trackBar2Position() - 1);
-    SpeechOut(QStringLiteral("Медленнее."), true);
-}
-
-void TGame::N12Click()
-{
-    if (SpeechSettings* settings = speechSettings())
-        settings->moveTrackBar2(settings->trackBar2Position() + 1);
-    SpeechOut(QStringLiteral("Быстрее."), true);
 }
 
 void TGame::CloseDown()

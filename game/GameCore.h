@@ -1,10 +1,12 @@
 #pragma once
 // The game behind the main window, without a single widget: the game state and
 // its tours, the clock, the statements on the player's rows, the session check,
-// the answer-choice rule. The main window (TfrMain) is a view of it: it owns the
-// controls, forwards its handlers here, and lets the game reach the controls
-// through TGameView. A test puts a view of its own in place of the window and
-// drives the whole game without a screen (tests/support/GameViewRig.h).
+// the answer-choice rule, the results. The main window (TfrMain) is a view of
+// it: it owns the controls, hands its clicks and keys here, and lets the game
+// reach the controls through TGameView (game/GameView.h). The spoken commands
+// of the speech menu are TGameCommands (game/GameCommands.h). A test puts a view
+// of its own in place of the window and drives the whole game without a screen
+// (tests/support/GameViewRig.h).
 //
 // The game talks to the server through DataModule1 (data/DataModule.h): the
 // player's Sor_users row stays open in LoginQuery as the cached copy, statements
@@ -19,8 +21,7 @@
 //     FormClose      game.CloseDown();
 //     a click on an answer, a digit hot key
 //                    game.ChooseAnswer(lblQuestN caption);
-//     the commands of the speech menu
-//                    game.N4Click(), game.G1Click(), ... (the same names)
+//     the commands of the speech menu go to TGameCommands (game/GameCommands.h)
 //
 // The road of one answer: ChooseAnswer (refused during the hold, outside
 // gRunning, while a step is under way and while a message is open; before the
@@ -50,6 +51,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "game/GameView.h"
 #include "platform/MMTimer.h"
 
 // The game state, stored as its number in Sor_users.GameStatus.
@@ -74,54 +76,6 @@ struct TCurQuestion
 };
 
 namespace sor {
-
-// The looks of an answer panel; the values are the tags of its pictures.
-enum class TAnswerLook : int {
-    Off = 1,  // dark blue bar, white text: the normal look
-    On = 2,   // amber bar, blue text: the highlighted, chosen answer
-    Yes = 3,  // green bar, dark violet text: the right answer
-};
-
-// What the game needs of the window. Answer panels are numbered 1 to 4
-// (lblQuest1 .. lblQuest4).
-class TGameView
-{
-public:
-    virtual ~TGameView() = default;
-
-    virtual QString questionCaption() const = 0;  // lblQuestion
-    virtual void setQuestionCaption(const QString& text) = 0;
-    virtual QString answerCaption(int n) const = 0;  // lblQuestN, with its "N: " prefix
-    virtual void setAnswerCaption(int n, const QString& text) = 0;
-    virtual void setTourCaption(const QString& text) = 0;      // lblTur
-    virtual void setQuestNumCaption(const QString& text) = 0;  // lblQuestNum
-    virtual QString ledCaption() const = 0;                    // RzLEDTimer
-    virtual void setLedCaption(const QString& text) = 0;
-    // Shows panel n in `look`: only the picture of that look, the label in its colour.
-    virtual void setAnswerLook(TAnswerLook look, int n) = 0;
-    // The check mark of the speech switch item.
-    virtual void setSpeechSwitchMark(bool checked) = 0;
-
-    // The start prompt (a game: "Начать игру"; a tour: "Начать 2-й тур"):
-    // whether one is open now, and showing one modally with the given caption.
-    // Returns its modal result: 1 to start, 2 when the player cancelled it;
-    // anything else means it could not be shown (the program is quitting,
-    // another one is open), and nothing is started.
-    virtual bool startPromptOpen() const = 0;
-    virtual int showStartPrompt(const QString& caption) = 0;
-
-    // The hold after a verdict (sor::PauseSeconds with the window as owner): the
-    // window stays responsive, answers are refused. False when the window has
-    // gone meanwhile: touch nothing then.
-    virtual bool pauseSeconds(int seconds) = 0;
-
-    // The owner of the game's message boxes (the window), or null.
-    virtual QObject* messageOwner() = 0;
-
-    // Drops the key strokes still waiting for the window, so that keys typed
-    // ahead are not acted on after the variants are read out.
-    virtual void flushKeyboard() = 0;
-};
 
 class TGame : public QObject
 {
@@ -233,24 +187,6 @@ public:
     int QuestNum() const { return iQuestNum; }
     bool StepUnderWay() const { return iStepDepth > 0; }
 
-    // The spoken commands of the speech menu (the window's handlers of the same
-    // names call them). Each says its text at once, cutting off what is being said.
-    void N2SpeechOnOffClick();  // the speech switch, announced; the menu's check mark follows it
-    void N4Click();             // the time left in the tour, from the LED
-    void G1Click();             // the question
-    void N5Click();             // all four variants (keys typed ahead are dropped first)
-    void N11Click();            // variant 1 .. 4
-    void N21Click();
-    void N31Click();
-    void N41Click();
-    void N10Click();            // slower by one step of the rate slider
-    void N12Click();            // faster by one step
-
-    // The unit words for the last digit of a number: "минута ", "минуты ",
-    // "минут " / "секунда ", "секунды ", "секунд "; empty outside 0..9.
-    static QString SufMinToStrPadegh(int iMin);
-    static QString SufSecToStrPadegh(int iSec);
-
 protected:
     // A new game: the start prompt ("Начать игру"), then ResetGame and gRunning.
     // Does nothing while a start prompt is open; a cancelled prompt halts.
@@ -302,9 +238,6 @@ protected:
     // Stamps the tour column `field` with the server's NOW(), in a transaction
     // (rolled back on failure). False when it was not stored.
     bool StampTour(const QString& field);
-    // "Варианты ответов. " and the four answer captions, as they are spoken.
-    QString VariantsText() const;
-
     // The stamp `field` of the cached row; invalid when not set. Throws EDbError
     // when the cached row is not loaded.
     QDateTime CachedStamp(const QString& field) const;
@@ -338,8 +271,5 @@ private:
 
 // The message of a copy whose login was taken over.
 QString sessionTakenOverText();
-
-// Asks the player "Закрыть прогграмму?" (Yes/No) over `owner`; true on Yes.
-bool confirmProgramClose(QObject* owner);
 
 }  // namespace sor

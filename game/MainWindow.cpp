@@ -14,6 +14,7 @@
 #include "platform/AppInfo.h"
 #include "data/ReconnectWindow.h"
 #include "game/AlignPanel.h"
+#include "game/ConfirmClose.h"
 #include "game/About.h"
 #include "game/Artwork.h"
 #include "game/MainControls.h"
@@ -108,6 +109,9 @@ TfrMain::TfrMain(QWidget* parent, GameFactory makeGame) : QMainWindow(parent)
     Game = makeGame ? makeGame(*this) : std::make_unique<sor::TGame>(*this);
     MMTimer1 = Game->MMTimer1;
     Timer1 = Game->Timer1;
+    // The menu was built first; its spoken commands are connected now.
+    Commands = new sor::TGameCommands(*this, this);
+    connectCommands();
     // Every item is measured, drawn and spoken by the shared speaking-menu drawer.
     RyMenu()->Add(MainMenu1);
 
@@ -305,7 +309,9 @@ void TfrMain::buildMenu()
         a->setShortcutContext(Qt::WindowShortcut);
         menu->addAction(a);
         addAction(a);
-        connect(a, &QAction::triggered, this, handler);
+        // The spoken commands are connected once they exist (connectCommands).
+        if (handler)
+            connect(a, &QAction::triggered, this, handler);
         return a;
     };
     const auto command = [this](const QString& name, const QString& caption, void (TfrMain::*handler)()) {
@@ -320,29 +326,29 @@ void TfrMain::buildMenu()
     N1->setObjectName(QStringLiteral("N1"));
     N1->menuAction()->setObjectName(QStringLiteral("N1"));
     N2SpeechOnOff = item(N1, QStringLiteral("N2SpeechOnOff"), QStringLiteral("Включить / Отключить речь"),
-                         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), &TfrMain::N2SpeechOnOffClick);
+                         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), nullptr);
     N2SpeechOnOff->setCheckable(true);
     N2 = item(N1, QStringLiteral("N2"), QStringLiteral("Настройки речи..."), QKeySequence(), &TfrMain::N2Click);
     N3 = N1->addSeparator();
     N3->setObjectName(QStringLiteral("N3"));
     N4 = item(N1, QStringLiteral("N4"), QStringLiteral("Осталось времени"), QKeySequence(Qt::CTRL | Qt::Key_T),
-              &TfrMain::N4Click);
+              nullptr);
     G1 = item(N1, QStringLiteral("G1"), QStringLiteral("Прочитать вопрос"), QKeySequence(Qt::CTRL | Qt::Key_Q),
-              &TfrMain::G1Click);
+              nullptr);
     N5 = item(N1, QStringLiteral("N5"), QStringLiteral("Все варианты ответов"), QKeySequence(Qt::CTRL | Qt::Key_A),
-              &TfrMain::N5Click);
+              nullptr);
     N11 = item(N1, QStringLiteral("N11"), QStringLiteral("Прочитать ответ №1"), QKeySequence(Qt::CTRL | Qt::Key_F1),
-               &TfrMain::N11Click);
+               nullptr);
     N21 = item(N1, QStringLiteral("N21"), QStringLiteral("Прочитать ответ №2"), QKeySequence(Qt::CTRL | Qt::Key_F2),
-               &TfrMain::N21Click);
+               nullptr);
     N31 = item(N1, QStringLiteral("N31"), QStringLiteral("Прочитать ответ №3"), QKeySequence(Qt::CTRL | Qt::Key_F3),
-               &TfrMain::N31Click);
+               nullptr);
     N41 = item(N1, QStringLiteral("N41"), QStringLiteral("Прочитать ответ №4"), QKeySequence(Qt::CTRL | Qt::Key_F4),
-               &TfrMain::N41Click);
+               nullptr);
     N10 = item(N1, QStringLiteral("N10"), QStringLiteral("Читать медленнее"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-               &TfrMain::N10Click);
+               nullptr);
     N12 = item(N1, QStringLiteral("N12"), QStringLiteral("Читать быстрее"), QKeySequence(Qt::CTRL | Qt::Key_X),
-               &TfrMain::N12Click);
+               nullptr);
 
     Y1 = command(QStringLiteral("Y1"), QStringLiteral("Настройки"), &TfrMain::Y1Click);
 
@@ -354,6 +360,22 @@ void TfrMain::buildMenu()
     N8 = item(N6, QStringLiteral("N8"), QStringLiteral("О программе"), QKeySequence(), &TfrMain::N8Click);
 
     N9 = command(QStringLiteral("N9"), QStringLiteral("Выход"), &TfrMain::N9Click);
+}
+
+void TfrMain::connectCommands()
+{
+    using C = sor::TGameCommands;
+    const std::pair<QAction*, void (C::*)()> spoken[] = {
+        {N2SpeechOnOff, &C::N2SpeechOnOffClick}, {N4, &C::N4Click},   {G1, &C::G1Click},
+        {N5, &C::N5Click},   {N11, &C::N11Click}, {N21, &C::N21Click}, {N31, &C::N31Click},
+        {N41, &C::N41Click}, {N10, &C::N10Click}, {N12, &C::N12Click},
+    };
+    for (const auto& [action, command] : spoken)
+        connect(action, &QAction::triggered, Commands, command);
+    // The item ticks itself when chosen; the mark shows the speech switch,
+    // also when there is no speech to switch.
+    connect(N2SpeechOnOff, &QAction::triggered, this,
+            [this] { setSpeechSwitchMark(frSpeechSet && frSpeechSet->settings().speechOn()); });
 }
 
 // ---- window-level handlers -------------------------------------------------
@@ -562,65 +584,12 @@ void TfrMain::HotKeyPressed(int id)
 }
 
 // ---- menu ---------------------------------------------------------------------
-// The spoken commands belong to the game; the window only forwards them.
-
-void TfrMain::N2SpeechOnOffClick()
-{
-    Game->N2SpeechOnOffClick();
-    // The item ticks itself when chosen; the mark shows the speech switch.
-    setSpeechSwitchMark(frSpeechSet && frSpeechSet->settings().speechOn());
-}
 
 void TfrMain::N2Click()
 {
     SpeechStop();
     if (frSpeechSet)
         frSpeechSet->exec();
-}
-
-void TfrMain::N4Click()
-{
-    Game->N4Click();
-}
-
-void TfrMain::G1Click()
-{
-    Game->G1Click();
-}
-
-void TfrMain::N5Click()
-{
-    Game->N5Click();
-}
-
-void TfrMain::N11Click()
-{
-    Game->N11Click();
-}
-
-void TfrMain::N21Click()
-{
-    Game->N21Click();
-}
-
-void TfrMain::N31Click()
-{
-    Game->N31Click();
-}
-
-void TfrMain::N41Click()
-{
-    Game->N41Click();
-}
-
-void TfrMain::N10Click()
-{
-    Game->N10Click();
-}
-
-void TfrMain::N12Click()
-{
-    Game->N12Click();
 }
 
 void TfrMain::Y1Click()

@@ -5,8 +5,9 @@
 // the program ends; closing it (after the player confirms) ends the program.
 //
 // The window is a view of the game (game/GameCore.h): it owns the controls and
-// forwards its handlers to the game, which reaches the controls through
-// sor::TGameView. The digits 1 to 4 and Ctrl+Space are hot keys of the whole
+// hands clicks and keys to the game, which reaches the controls through
+// sor::TGameView (game/GameView.h); the speech menu's items call the spoken
+// commands (game/GameCommands.h) directly. The digits 1 to 4 and Ctrl+Space are hot keys of the whole
 // desktop while the window exists (platform/GlobalHotKeys.h).
 //
 // Activation: the game re-enters the state stored on the server when the window
@@ -19,6 +20,7 @@
 #include <functional>
 #include <memory>
 
+#include "game/GameCommands.h"
 #include "game/GameCore.h"
 
 class QAction;
@@ -51,16 +53,8 @@ public:
 
     sor::TGame& game() const { return *Game; }
 
-    // The game's state, as the window's properties.
-    TStatusGame StGame() const { return Game->StGame(); }
-    int PoleStatus() const { return Game->PoleStatus(); }
-    void SetPoleStatus(int v) { Game->SetPoleStatus(v); }
-    bool VerMyGUID() { return Game->VerMyGUID(); }
-    int TurCurent() const { return Game->TurCurent(); }
-    int iLedTimer() const { return Game->iLedTimer(); }
-    void SetiLedTimer(int s) { Game->SetiLedTimer(s); }
-    bool MTimerEnabled() const { return Game->MTimerEnabled(); }
-    void SetMTimerEnabled(bool b) { Game->SetMTimerEnabled(b); }
+    // The spoken commands of the speech menu, on this window's panels.
+    sor::TGameCommands& commands() const { return *Commands; }
 
     // Controls, by their names.
     sor::TPanel* Panel1;
@@ -156,18 +150,8 @@ public:
     void lblQuestMouseLeave(QObject* Sender);
     void HotKeyPressed(int id);
 
-    // Menu handlers.
-    void N2SpeechOnOffClick();
+    // Menu handlers of the window's own; the spoken commands are TGameCommands'.
     void N2Click();
-    void N4Click();
-    void G1Click();
-    void N5Click();
-    void N11Click();
-    void N21Click();
-    void N31Click();
-    void N41Click();
-    void N10Click();
-    void N12Click();
     void Y1Click();
     void N7Click();
     void N8Click();
@@ -189,10 +173,6 @@ public:
     bool pauseSeconds(int seconds) override;
     QObject* messageOwner() override;
     void flushKeyboard() override;
-
-    // The unit words of the time left (the game's).
-    static QString SufMinToStrPadegh(int iMin) { return sor::TGame::SufMinToStrPadegh(iMin); }
-    static QString SufSecToStrPadegh(int iSec) { return sor::TGame::SufSecToStrPadegh(iSec); }
 
     // Shows the start prompt in place of the prompt window when set (tests
     // script the prompt with it): given the caption, returns the modal result,
@@ -216,12 +196,14 @@ private:
     void buildAnswerPanel(int n, sor::TPanel* column, sor::TPanel*& panel, sor::TImage*& on, sor::TImage*& yes,
                           sor::TImage*& off, sor::TAnswerLabel*& label);
     void buildMenu();
+    void connectCommands();
     int answerIndexOf(QObject* Sender) const;
     void applyWidthRule();
     void focusWindowChanged(QWindow* window);
     void queueActivation();
 
     std::unique_ptr<sor::TGame> Game;
+    sor::TGameCommands* Commands = nullptr;
     sor::TPanel* ClientArea = nullptr;
     bool activatedOnce_ = false;
     bool activationQueued_ = false;

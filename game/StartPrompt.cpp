@@ -7,7 +7,7 @@
 #include <QStylePainter>
 #include <QVBoxLayout>
 
-#include "game/GameCore.h"
+#include "game/ConfirmClose.h"
 #include "speech/Announce.h"
 #include "speech/MessageDlg.h"
 #include "speech/SpeechRoutines.h"

@@ -255,7 +255,7 @@ int main(int argc, char** argv)
         w.show();
         while (w.activations() < 1 || w.game().StepUnderWay() || w.game().NoQuestionYet())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (!w.MTimerEnabled()) {
+        if (!w.game().MTimerEnabled()) {
             std::fprintf(stderr, "the tour clock does not run\n");
             return 1;
         }

@@ -14,6 +14,7 @@
 
 #include "data/SessionContext.h"
 #include "data/DataModule.h"
+#include "game/GameCommands.h"
 #include "game/GameCore.h"
 #include "platform/Hold.h"
 #include "platform/Process.h"
@@ -82,6 +83,7 @@ class TestGame : public QObject
     std::unique_ptr<GameRows> rows;
     std::unique_ptr<sortest::GameViewRig> view;
     std::unique_ptr<Game> game;
+    std::unique_ptr<sor::TGameCommands> commands;
 
     // A game object as the window makes it, with the player's row open.
     void makeGame()
@@ -89,6 +91,7 @@ class TestGame : public QObject
         view = std::make_unique<sortest::GameViewRig>();
         view->holdSeconds = 0;
         game = std::make_unique<Game>(*view);
+        commands = std::make_unique<sor::TGameCommands>(*view);
         game->OpenStatusRow();
     }
 
@@ -1036,8 +1039,8 @@ private slots:
         QFETCH(int, digit);
         QFETCH(QString, minutes);
         QFETCH(QString, seconds);
-        QCOMPARE(sor::TGame::SufMinToStrPadegh(digit), minutes);
-        QCOMPARE(sor::TGame::SufSecToStrPadegh(digit), seconds);
+        QCOMPARE(sor::SufMinToStrPadegh(digit), minutes);
+        QCOMPARE(sor::SufSecToStrPadegh(digit), seconds);
     }
 
     // Ctrl+T reads the display: no space between a number and its word.
@@ -1057,7 +1060,7 @@ private slots:
         QFETCH(QString, said);
         makeGame();
         game->SetiLedTimer(seconds);
-        game->N4Click();
+        commands->N4Click();
         QCOMPARE(rig->heard(), QStringList{said});
     }
 
@@ -1070,15 +1073,15 @@ private slots:
         for (int n = 1; n <= 4; ++n)
             view->setAnswerCaption(n, QString());
         view->events.clear();
-        for (auto cmd : {&sor::TGame::G1Click, &sor::TGame::N5Click, &sor::TGame::N11Click, &sor::TGame::N21Click,
-                         &sor::TGame::N31Click, &sor::TGame::N41Click})
-            (game.get()->*cmd)();
+        for (auto cmd : {&sor::TGameCommands::G1Click, &sor::TGameCommands::N5Click, &sor::TGameCommands::N11Click, &sor::TGameCommands::N21Click,
+                         &sor::TGameCommands::N31Click, &sor::TGameCommands::N41Click})
+            (commands.get()->*cmd)();
         QCOMPARE(rig->heard(), QStringList());
         QVERIFY(!view->events.contains("flush keyboard"));
 
         // Only the first answer is looked at, whichever is read.
         view->setAnswerCaption(3, "3: Гамма");
-        game->N31Click();
+        commands->N31Click();
         QCOMPARE(rig->heard(), QStringList());
 
         view->setQuestionCaption("Где живут рыбы?");
@@ -1086,10 +1089,10 @@ private slots:
         for (int n = 1; n <= 4; ++n)
             view->setAnswerCaption(n, captions[n - 1]);
         view->events.clear();
-        game->G1Click();
-        game->N5Click();
-        game->N21Click();
-        game->N41Click();
+        commands->G1Click();
+        commands->N5Click();
+        commands->N21Click();
+        commands->N41Click();
         QCOMPARE(rig->heard(), QStringList({"!Где живут рыбы?",
                                             "!Варианты ответов. 1: В воде. 2: В лесу. 3: В небе. 4: 1: В норе. ",
                                             "!Ответ №2: В лесу. ", "!Ответ №4: 1: В норе. "}));
@@ -1104,18 +1107,18 @@ private slots:
         sor::SpeechSettings& s = rig->settings();
         s.moveTrackBar2(-9);
         rig->clear();
-        game->N10Click();
+        commands->N10Click();
         QCOMPARE(s.trackBar2Position(), -10);
         QCOMPARE(s.SpeedSpeak(), -10);
-        game->N10Click();
+        commands->N10Click();
         QCOMPARE(s.trackBar2Position(), -10);
         QCOMPARE(s.SpeedSpeak(), -10);
         QCOMPARE(rig->heard(), QStringList({"!Медленнее.", "!Медленнее."}));
 
         s.moveTrackBar2(9);
         rig->clear();
-        game->N12Click();
-        game->N12Click();
+        commands->N12Click();
+        commands->N12Click();
         QCOMPARE(s.SpeedSpeak(), 10);
         QCOMPARE(rig->heard(), QStringList({"!Быстрее.", "!Быстрее."}));
     }
@@ -1127,19 +1130,19 @@ private slots:
         makeGame();
         sor::SpeechSettings& s = rig->settings();
         QVERIFY(s.speechOn());
-        game->N2SpeechOnOffClick();
+        commands->N2SpeechOnOffClick();
         QVERIFY(!s.speechOn());
         QVERIFY(!view->speechMark);
-        game->N2SpeechOnOffClick();
+        commands->N2SpeechOnOffClick();
         QVERIFY(s.speechOn());
         QVERIFY(view->speechMark);
         QCOMPARE(rig->heard(), QStringList({"!Речь выключена", "!Речь включена"}));
 
         // No voice chosen: there is nothing to speak with.
-        game->N2SpeechOnOffClick();
+        commands->N2SpeechOnOffClick();
         s.SetIndexTTS(-1);
         rig->clear();
-        game->N2SpeechOnOffClick();
+        commands->N2SpeechOnOffClick();
         QVERIFY(!s.speechOn());
         QVERIFY(!view->speechMark);
         QCOMPARE(rig->heard(), QStringList());

@@ -324,8 +324,8 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, said);
         openWindow();
-        w->SetMTimerEnabled(false);
-        w->SetiLedTimer(331);
+        w->game().SetMTimerEnabled(false);
+        w->game().SetiLedTimer(331);
         QString expected = said;
         expected.replace("{q}", w->lblQuestion->text()).replace("{v}", variantsText());
         for (int n = 1; n <= 4; ++n)
@@ -504,7 +504,7 @@ private slots:
         QCOMPARE(rig->heard(), QStringList({"!Правильно. ", "!Вопрос №2", w->game().CurrentQuestion().sQuestion,
                                             variantsText()}));
         QCOMPARE(stored(), QString("answers 1, stamps 0 - - - - -, status 2"));
-        QVERIFY(w->MTimerEnabled());
+        QVERIFY(w->game().MTimerEnabled());
         QVERIFY(w->Timer1->isActive());
         QCOMPARE(prompts, QStringList{"Начать игру"});
     }

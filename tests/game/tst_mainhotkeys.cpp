@@ -114,7 +114,7 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QTRY_COMPARE(w->activations(), 1);
-        QCOMPARE(w->StGame(), gRunning);
+        QCOMPARE(w->game().StGame(), gRunning);
         const QStringList captions = {"1: Альфа", "2: Бета", "3: Гамма", "4: 3: Дельта"};
         for (int n = 1; n <= 4; ++n)
             w->setAnswerCaption(n, captions[n - 1]);

@@ -425,7 +425,7 @@ private slots:
             QCOMPARE(w->answerLabel(n)->text(), QString());
         QCOMPARE(w->game().sStatusField, QString("GameStatus"));
         QCOMPARE(prompts, QStringList{"Начать игру"});
-        QCOMPARE(w->StGame(), gRunning);
+        QCOMPARE(w->game().StGame(), gRunning);
         QCOMPARE(storedStatus(), int(gRunning));
         QCOMPARE(static_cast<QuietGame&>(w->game()).steps, QStringList{QString()});
     }
@@ -481,8 +481,8 @@ private slots:
         sortest::MessageRecorder messages;
         messages.answers = {answer};
         QSignalSpy closed(w.get(), &TfrMain::closed);
-        w->SetiLedTimer(600);
-        w->SetMTimerEnabled(true);
+        w->game().SetiLedTimer(600);
+        w->game().SetMTimerEnabled(true);
         rig->clear();
         SpeechOut(QStringLiteral("Вопрос №5"), false);
 

@@ -1,6 +1,6 @@
 #pragma once
-// Logging a player in without the login window: the login procedure's
-// statements run on a data module's query objects, as the login does them.
+// Logging a player in without the login window, by the login procedure's own
+// statements on a data module's query objects.
 //
 //   TDataModule1 dm(TestServer::clientParams(db));
 //   dm.UniConnection1.open();
@@ -16,10 +16,11 @@
 // After a login the data module's QVerGUID holds the session check of this
 // login, open, and LoginQuery the account lookup.
 
-#include <QDateTime>
 #include <QString>
 
 #include <memory>
+
+#include "accounts/LoginProcedure.h"
 
 class TDataModule1;
 
@@ -28,22 +29,16 @@ namespace sortest {
 inline const QString kDemoEmail = QStringLiteral("demo@tavrek.example");
 inline const QString kDemoPassword = QStringLiteral("sorventa");
 
-struct LoginOutcome
-{
-    int result = 0;  // 0 no such account, 1 logged in, 2 logged in less than 15 s after the last login
-    qint64 userId = 0;
-    QString loginEmail;
-    QString session;  // the new session GUID
-    QDateTime serverTime;
-};
+// What the login's own statements found and made (accounts/LoginProcedure.h).
+using LoginOutcome = sor::LoginRecord;
 
-// Looks the account up, reads the server clock, registers a new session and
-// stamps the login; writes nothing of the session context. Throws on a
-// database failure.
+// The login's statements: the account looked up, the server clock read, a new
+// session registered and the login stamped; nothing of the session context is
+// written. Throws on a database failure.
 LoginOutcome runLoginStatements(TDataModule1& dm, const QString& email, const QString& passwordHash);
 
-// The same, and on result 1 or 2 fills the session context as a successful
-// login does. False when the account did not match.
+// The login procedure itself, and on result 1 or 2 the password hash kept as
+// a successful login keeps it. False when the account did not match.
 bool logIn(TDataModule1& dm, const QString& email = kDemoEmail, const QString& password = kDemoPassword);
 
 // A data module of the test server's database `db`, connected, with the demo
