@@ -78,7 +78,8 @@ inline bool exec(QSqlDatabase& db, const QString& sql)
 class BenchServer
 {
 public:
-    BenchServer() : server_(tmp_.path() + QStringLiteral("/srv")) {}
+    // `startArgs` as for sortest::PrivateServer (for instance --tls optional).
+    explicit BenchServer(QStringList startArgs = {}) : server_(tmp_.path() + QStringLiteral("/srv"), std::move(startArgs)) {}
     // Says why on stderr when it does not start.
     bool start()
     {
@@ -97,8 +98,8 @@ private:
 
 // A bare Qt connection named `name` with the game connection's options, for
 // the round trips measured next to the client's; says why on stderr when it
-// does not open.
-inline bool openBare(QSqlDatabase& db, const sortest::ClientParams& p, const QString& name)
+// does not open. Without `tls`, in clear (a server started --tls optional).
+inline bool openBare(QSqlDatabase& db, const sortest::ClientParams& p, const QString& name, bool tls = true)
 {
     db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
     db.setHostName(p.host);
@@ -106,7 +107,8 @@ inline bool openBare(QSqlDatabase& db, const sortest::ClientParams& p, const QSt
     db.setUserName(p.user);
     db.setPassword(p.password);
     db.setDatabaseName(p.database);
-    db.setConnectOptions(QStringLiteral("CLIENT_COMPRESS;CLIENT_FOUND_ROWS"));
+    db.setConnectOptions(QStringLiteral("CLIENT_COMPRESS;CLIENT_FOUND_ROWS") +
+                         (tls ? QStringLiteral(";SSL_CA=") + p.ca : QString()));
     if (db.open())
         return true;
     std::fprintf(stderr, "the bare connection failed\n");

@@ -181,6 +181,13 @@ void TDataModule1::UniConnection1Error(QObject*, const EDbError& E, bool& Fail)
             MyMessageDlg(nullptr, QStringLiteral("Отсутствует связь с базой данных!"), attention, mbOK);
         Fail = false;
         break;
+    case erNotVerified:
+        // A server that cannot show it is the game's: nothing of the player's went
+        // to it. The reconnect attempts take it as a server that is not there.
+        if (!lossKnown)
+            MyMessageDlg(nullptr, QStringLiteral("Не удалось проверить подлинность сервера игры."), attention, mbOK);
+        Fail = false;
+        break;
     case erConnectionLost:
         if (!lossKnown) {
             keepTrying();

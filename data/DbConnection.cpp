@@ -1,63 +1,94 @@
 #include "data/DbConnection.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QScopedValueRollback>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <atomic>
+#include <mysql.h>
 #include <stdexcept>
 
 #include "data/DbQuery.h"
+#include "platform/Installed.h"
 #include "platform/ResponsiveWait.h"
 
 namespace sor {
 
 namespace {
 
-// Compression on, affected rows counted as matched rows, bounded waits. Never
-// automatic reconnection: it would silently split a transaction.
-const QString kConnectOptions = QStringLiteral(
-    "CLIENT_COMPRESS;CLIENT_FOUND_ROWS;MYSQL_OPT_CONNECT_TIMEOUT=3;"
-    "MYSQL_OPT_READ_TIMEOUT=10;MYSQL_OPT_WRITE_TIMEOUT=10");
+// The bounds of a connect and of each read and write on the connection.
+constexpr unsigned kConnectTimeoutS = kConnectBoundMs / 1000;
+constexpr unsigned kReadTimeoutS = 10;
+constexpr unsigned kWriteTimeoutS = 10;
 
-std::atomic<int> nextConnection{1};
+// Compression on, affected rows counted as matched rows, the rows of a
+// procedure. No automatic reconnection: it would silently split a transaction.
+constexpr unsigned long kClientFlags = CLIENT_COMPRESS | CLIENT_FOUND_ROWS | CLIENT_MULTI_RESULTS | CLIENT_PS_MULTI_RESULTS;
 
-int nativeNumber(const QSqlError& e)
+QString text(const char* s)
 {
-    bool ok = false;
-    const int n = e.nativeErrorCode().toInt(&ok);
-    return ok ? n : 0;
+    return QString::fromUtf8(s ? s : "");
 }
 
-QString messageOf(const QSqlError& e)
+// A connection handle with every option the game's connection has. The server
+// must speak TLS and show a certificate of the trusted CA for the host it is
+// asked for; the library checks both before the client's account is sent.
+MYSQL* newHandle(const DbParams& p)
 {
-    const QString db = e.databaseText();
-    return db.isEmpty() ? e.driverText() : db;
+    MYSQL* m = mysql_init(nullptr);
+    if (!m)
+        return nullptr;
+    const unsigned connectTimeout = kConnectTimeoutS, readTimeout = kReadTimeoutS, writeTimeout = kWriteTimeoutS;
+    const my_bool yes = 1, no = 0;
+    const unsigned noLocalFiles = 0;  // a server must never be able to ask for the player's files
+    mysql_options(m, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    mysql_options(m, MYSQL_OPT_READ_TIMEOUT, &readTimeout);
+    mysql_options(m, MYSQL_OPT_WRITE_TIMEOUT, &writeTimeout);
+    mysql_options(m, MYSQL_OPT_RECONNECT, &no);
+    mysql_options(m, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
+    mysql_options(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    mysql_options(m, MYSQL_OPT_SSL_ENFORCE, &yes);
+    mysql_options(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &yes);
+    const QByteArray ca = QFile::encodeName(p.ca);
+    if (!ca.isEmpty())
+        mysql_options(m, MYSQL_OPT_SSL_CA, ca.constData());
+    return m;
 }
 
 }  // namespace
 
-TDbConnection::TDbConnection(QObject* parent)
-    : QObject(parent), name_(QStringLiteral("sorventa-%1").arg(nextConnection++))
+QString gameCaFile()
+{
+    // The installed program uses the copy installed with it; a build uses the file
+    // it was configured with.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && runsInstalled(QCoreApplication::applicationDirPath()))
+        return QString::fromLocal8Bit(config::kInstalledGameCa);
+    return QString::fromLocal8Bit(config::kGameCa);
+}
+
+TDbConnection::TDbConnection(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("UniConnection1"));
-    QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name_);
 }
 
 TDbConnection::~TDbConnection()
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        db.close();
-    }
     releaseStatements();
+    dropHandle();
     for (TDbQuery* q : std::as_const(queries_))
         q->conn_ = nullptr;
-    QSqlDatabase::removeDatabase(name_);
 }
 
 void TDbConnection::setParams(const DbParams& params)
 {
     params_ = params;
+}
+
+void TDbConnection::dropHandle()
+{
+    if (mysql_) {
+        mysql_close(mysql_);
+        mysql_ = nullptr;
+    }
 }
 
 void TDbConnection::open()
@@ -81,29 +112,29 @@ void TDbConnection::openAfterProbe(ServerAnswer answer)
 {
     if (connected_)
         return;
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
     // Closed first, the old connection takes its prepared statements with it
     // (nothing is sent on a connection that is gone).
-    db.close();
     releaseStatements();
-    db.setHostName(params_.host);
-    db.setPort(params_.port);
-    db.setUserName(params_.user);
-    db.setPassword(params_.password);
-    db.setDatabaseName(params_.database);
-    db.setConnectOptions(kConnectOptions);
+    dropHandle();
     if (answer == ServerAnswer::Silent)
         // What the client library says of a server that never greets.
         report(EDbError(reportNumber(2013, true), 2013,
                         QStringLiteral("Lost connection to server at 'handshake: reading initial communication "
                                        "packet', system error: 110")),
                this, clOpen, true);
-    if (!db.open()) {
-        const QSqlError e = db.lastError();
-        db.close();
-        const int n = nativeNumber(e);
-        report(EDbError(reportNumber(n, true), n, messageOf(e)), this, clOpen, true);
+    MYSQL* m = newHandle(params_);
+    if (!m)
+        report(EDbError(erCannotConnect, 2008, QStringLiteral("MySQL client ran out of memory")), this, clOpen, true);
+    const QByteArray host = params_.host.toUtf8(), user = params_.user.toUtf8(),
+                     password = params_.password.toUtf8(), database = params_.database.toUtf8();
+    if (!mysql_real_connect(m, host.constData(), user.constData(), password.constData(), database.constData(),
+                            unsigned(params_.port), nullptr, kClientFlags)) {
+        const int n = int(mysql_errno(m));
+        const QString message = text(mysql_error(m));
+        mysql_close(m);
+        report(EDbError(reportNumber(n, true, message), n, message), this, clOpen, true);
     }
+    mysql_ = m;
     connected_ = true;
     inTransaction_ = false;
     ++generation_;
@@ -113,9 +144,8 @@ void TDbConnection::openAfterProbe(ServerAnswer answer)
 
 void TDbConnection::close()
 {
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    db.close();
     releaseStatements();
+    dropHandle();
     connected_ = false;
     inTransaction_ = false;
 }
@@ -127,9 +157,8 @@ void TDbConnection::startTransaction()
         throw std::logic_error("a transaction is already running on the game connection");
     if (!connected_)
         failNotConnected(this, clTransStart);
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!db.transaction())
-        fail(db.lastError(), this, clTransStart);
+    if (mysql_real_query(mysql_, "START TRANSACTION", 17) != 0)
+        failHandle(this, clTransStart);
     inTransaction_ = true;
 }
 
@@ -137,9 +166,10 @@ void TDbConnection::commit()
 {
     if (!inTransaction_)
         return;
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!db.commit())
-        fail(db.lastError(), this, clTransCommit);
+    if (!connected_)
+        failNotConnected(this, clTransCommit);
+    if (mysql_commit(mysql_) != 0)
+        failHandle(this, clTransCommit);
     inTransaction_ = false;
 }
 
@@ -150,8 +180,7 @@ void TDbConnection::rollback() noexcept
     inTransaction_ = false;
     if (!connected_)
         return;  // the server dropped the transaction with the connection
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!db.rollback())
+    if (mysql_rollback(mysql_) != 0)
         close();  // left open, the transaction would be committed by the next BEGIN
 }
 
@@ -189,10 +218,14 @@ bool TDbConnection::execInTransaction(TDbQuery& q, const std::function<void()>& 
     });
 }
 
-void TDbConnection::fail(const QSqlError& e, QObject* component, TConnLostCause cause)
+void TDbConnection::failHandle(QObject* component, TConnLostCause cause)
 {
-    const int n = nativeNumber(e);
-    report(EDbError(reportNumber(n, false), n, messageOf(e)), component, cause, false);
+    fail(int(mysql_errno(mysql_)), text(mysql_error(mysql_)), component, cause);
+}
+
+void TDbConnection::fail(int n, const QString& message, QObject* component, TConnLostCause cause)
+{
+    report(EDbError(reportNumber(n, false), n, message), component, cause, false);
 }
 
 void TDbConnection::fail(const EDbError& e, QObject* component, TConnLostCause cause)
@@ -210,6 +243,10 @@ void TDbConnection::report(const EDbError& e, QObject* component, TConnLostCause
 {
     if (!connecting && isConnectionLossNumber(e.nativeNumber())) {
         connected_ = false;
+        // The statements and the handle go with the connection; nothing more is
+        // sent on it.
+        releaseStatements();
+        dropHandle();
         // Outside a transaction the operation could have been repeated: the loss is
         // reported first. Inside one, the transaction is gone with the connection.
         const bool couldRepeat = !inTransaction_;

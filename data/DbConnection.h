@@ -36,7 +36,7 @@
 #include "data/DbParams.h"
 #include "data/ServerProbe.h"
 
-class QSqlError;
+struct st_mysql;
 
 namespace sor {
 
@@ -101,10 +101,9 @@ public:
 
     // Counts successful connects; prepared statements of an older one are stale.
     quint64 generation() const { return generation_; }
-    QString connectionName() const { return name_; }
 
     // Reports a failure of `component` and throws (for the query objects).
-    [[noreturn]] void fail(const QSqlError& e, QObject* component, TConnLostCause cause);
+    [[noreturn]] void fail(int nativeNumber, const QString& message, QObject* component, TConnLostCause cause);
     [[noreturn]] void fail(const EDbError& e, QObject* component, TConnLostCause cause);
     [[noreturn]] void failNotConnected(QObject* component, TConnLostCause cause);
 
@@ -113,10 +112,12 @@ private:
     void attach(TDbQuery* q);
     void detach(TDbQuery* q);
     void releaseStatements();
+    void dropHandle();
+    [[noreturn]] void failHandle(QObject* component, TConnLostCause cause);
     [[noreturn]] void report(const EDbError& e, QObject* component, TConnLostCause cause, bool connecting);
 
     DbParams params_;
-    QString name_;
+    st_mysql* mysql_ = nullptr;  // the client library's connection, while connected
     bool connected_ = false;
     bool connecting_ = false;
     bool inTransaction_ = false;

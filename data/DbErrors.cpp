@@ -10,14 +10,24 @@ bool isConnectionLossNumber(int n)
     case 2055:  // lost connection, with a system error
     case 1927:  // the connection was killed
     case 4031:  // disconnected by the server for inactivity
+    case 2026:  // TLS: the connection ended under the encryption layer
         return true;
     default:
         return false;
     }
 }
 
-int reportNumber(int n, bool whileConnecting)
+int reportNumber(int n, bool whileConnecting, const QString& message)
 {
+    if (n == erNotVerified && whileConnecting) {
+        // The server closing or dropping the connection in the middle of the
+        // handshake is a server that is not there, not one that failed the check.
+        if (message.contains(QLatin1String("unexpected eof"), Qt::CaseInsensitive) ||
+            message.contains(QLatin1String("Connection reset"), Qt::CaseInsensitive) ||
+            message.contains(QLatin1String("Broken pipe"), Qt::CaseInsensitive))
+            return erCannotConnect;
+        return erNotVerified;
+    }
     switch (n) {
     case 2002:  // refused, or no such socket
     case 2003:

@@ -23,17 +23,22 @@ enum : int {
     erDuplicateEntry = 1062,  // duplicate entry for a unique key
     erCannotConnect = 2003,   // cannot connect to the server
     erConnectionLost = 2013,  // connection lost during a query
+    erNotVerified = 2026,     // TLS refused while connecting: no TLS, or a certificate not trusted
     erParamsNotBound = 2031,  // no data supplied for a parameter of the statement
 };
 
 // True for the numbers by which libmariadb and the server tell that the
-// connection is gone (2013, 2006, 2055, a killed or timed-out connection).
+// connection is gone (2013, 2006, 2055, a killed or timed-out connection; over
+// TLS, 2026 once connected: a dropped connection reads as "unexpected eof").
 bool isConnectionLossNumber(int nativeNumber);
 
 // The number of the error report's table for what the client said: a refused or
 // unreachable server (2002, 2003, 2005, and any loss while connecting) is 2003, a
-// lost connection 2013; everything else keeps its own number.
-int reportNumber(int nativeNumber, bool whileConnecting);
+// lost connection 2013; a TLS failure while connecting (2026: the server offers
+// no TLS, or its certificate is not of the trusted CA or not for this host) is
+// 2026, unless it is only the connection ending (2003 then); everything else
+// keeps its own number.
+int reportNumber(int nativeNumber, bool whileConnecting, const QString& message = QString());
 
 class EDbError : public std::exception
 {

@@ -8,6 +8,9 @@
 
 namespace sor {
 
+// The compiled-in CA file: the build's own, or the installed program's copy.
+QString gameCaFile();
+
 struct DbParams
 {
     QString host = QString::fromLatin1(config::kGameHost);
@@ -15,6 +18,8 @@ struct DbParams
     QString user = QStringLiteral("tavrekdb2");
     QString password = QStringLiteral("Hb3Tz8WqPn5J");
     QString database = QStringLiteral("tavrekdb2");
+    // The CA certificates (PEM) the game server's certificate must be signed by.
+    QString ca = gameCaFile();
 };
 
 }  // namespace sor

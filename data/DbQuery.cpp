@@ -1,10 +1,8 @@
 #include "data/DbQuery.h"
 
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+#include <mysql.h>
+#include <vector>
 
 #include "data/DbConnection.h"
 #include "data/DbErrors.h"
@@ -30,12 +28,14 @@ QString stripColon(const QString& name)
 
 }  // namespace
 
-QStringList statementParamNames(const QString& text)
+namespace {
+
+// Walks the placeholders of a statement: quoted text ('...', "...", `...`,
+// [...]) holds no parameters, "::" is no parameter, and a name is letters,
+// digits and "_". `found` gets the position of the colon, the end and the name.
+template <typename Found>
+void scanPlaceholders(const QString& text, Found found)
 {
-    // The same reading as the SQL driver's when it turns names into positions:
-    // quoted text ('...', "...", `...`, [...]) holds no parameters, "::" is no
-    // parameter, and a name is letters, digits and "_".
-    QStringList names;
     QChar closing;
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -54,9 +54,7 @@ QStringList statementParamNames(const QString& text)
             qsizetype end = i + 2;
             while (end < n && isNameChar(text.at(end)))
                 ++end;
-            const QString name = text.mid(i + 1, end - i - 1);
-            if (!names.contains(name))
-                names.append(name);
+            found(i, end, text.mid(i + 1, end - i - 1));
             i = end;
         } else {
             if (ch == QLatin1Char('\'') || ch == QLatin1Char('"') || ch == QLatin1Char('`'))
@@ -66,15 +64,142 @@ QStringList statementParamNames(const QString& text)
             ++i;
         }
     }
+}
+
+}  // namespace
+
+QStringList statementParamNames(const QString& text)
+{
+    QStringList names;
+    scanPlaceholders(text, [&](qsizetype, qsizetype, const QString& name) {
+        if (!names.contains(name))
+            names.append(name);
+    });
     return names;
 }
 
+PositionalStatement positionalStatement(const QString& text)
+{
+    PositionalStatement st;
+    qsizetype copied = 0;
+    scanPlaceholders(text, [&](qsizetype from, qsizetype to, const QString& name) {
+        st.text += QStringView(text).mid(copied, from - copied);
+        st.text += QLatin1Char('?');
+        st.names.append(name);
+        copied = to;
+    });
+    st.text += QStringView(text).mid(copied);
+    return st;
+}
+
+// A statement prepared on the server, with the names of its marks in order.
 struct TDbQuery::Prepared
 {
     QString text;
     quint64 generation;
-    std::unique_ptr<QSqlQuery> query;
+    QStringList names;
+    MYSQL_STMT* stmt = nullptr;
+
+    Prepared(QString t, quint64 g, QStringList n, MYSQL_STMT* s)
+        : text(std::move(t)), generation(g), names(std::move(n)), stmt(s)
+    {
+    }
+    Prepared(const Prepared&) = delete;
+    Prepared& operator=(const Prepared&) = delete;
+    ~Prepared()
+    {
+        // On a connection that is gone the library sends nothing.
+        if (stmt)
+            mysql_stmt_close(stmt);
+    }
 };
+
+namespace {
+
+// A parameter value as the client library takes it; the buffers live as long
+// as the execution.
+struct ParamBuffer
+{
+    long long number = 0;
+    QByteArray text;
+};
+
+bool isIntegerType(enum_field_types t)
+{
+    switch (t) {
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_SHORT:
+    case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_INT24:
+    case MYSQL_TYPE_LONGLONG:
+    case MYSQL_TYPE_YEAR:
+    case MYSQL_TYPE_BIT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTimeType(enum_field_types t)
+{
+    return t == MYSQL_TYPE_DATETIME || t == MYSQL_TYPE_TIMESTAMP || t == MYSQL_TYPE_DATE || t == MYSQL_TYPE_TIME;
+}
+
+bool isRealType(enum_field_types t)
+{
+    return t == MYSQL_TYPE_FLOAT || t == MYSQL_TYPE_DOUBLE || t == MYSQL_TYPE_DECIMAL || t == MYSQL_TYPE_NEWDECIMAL;
+}
+
+// The binary character set: the bytes of a BLOB or BINARY column.
+constexpr unsigned kBinaryCharset = 63;
+
+// One column of a fetched row.
+struct ColumnBuffer
+{
+    long long number = 0;
+    MYSQL_TIME time{};
+    QByteArray bytes;
+    unsigned long length = 0;
+    my_bool isNull = 0;
+    my_bool error = 0;
+};
+
+// A field as the game reads it: integers as numbers, times as date-times (the
+// zero date as an invalid one), texts as text, NULL as "not set".
+QVariant fieldValue(const MYSQL_FIELD& f, const ColumnBuffer& c)
+{
+    if (c.isNull)
+        return QVariant();
+    const bool isUnsigned = f.flags & UNSIGNED_FLAG;
+    if (isIntegerType(f.type)) {
+        if (f.type == MYSQL_TYPE_LONGLONG)
+            return isUnsigned ? QVariant(qulonglong(c.number)) : QVariant(qlonglong(c.number));
+        if (f.type == MYSQL_TYPE_LONG && isUnsigned)
+            return QVariant(uint(c.number));
+        return QVariant(int(c.number));
+    }
+    if (isTimeType(f.type)) {
+        const MYSQL_TIME& t = c.time;
+        if (f.type == MYSQL_TYPE_TIME)
+            return QVariant(QTime(int(t.hour), int(t.minute), int(t.second), int(t.second_part / 1000)));
+        const QDate date(int(t.year), int(t.month), int(t.day));
+        if (f.type == MYSQL_TYPE_DATE)
+            return QVariant(date);
+        // Labelled local, as the server's values are: only differences between
+        // server values are taken.
+        return QVariant(QDateTime(date, QTime(int(t.hour), int(t.minute), int(t.second), int(t.second_part / 1000))));
+    }
+    const QByteArray bytes = c.bytes.left(qsizetype(c.length));
+    if (isRealType(f.type))
+        return QVariant(bytes.toDouble());
+    if (f.charsetnr == kBinaryCharset &&
+        (f.type == MYSQL_TYPE_BLOB || f.type == MYSQL_TYPE_TINY_BLOB || f.type == MYSQL_TYPE_MEDIUM_BLOB ||
+         f.type == MYSQL_TYPE_LONG_BLOB || f.type == MYSQL_TYPE_STRING || f.type == MYSQL_TYPE_VAR_STRING))
+        return QVariant(bytes);
+    return QVariant(QString::fromUtf8(bytes));
+}
+
+}  // namespace
 
 TDbQuery::TDbQuery(TDbConnection& connection, const QString& name) : conn_(&connection)
 {
@@ -169,27 +294,35 @@ void TDbQuery::checkParams()
                         this, clExecute);
 }
 
-QSqlQuery& TDbQuery::prepared()
+TDbQuery::Prepared& TDbQuery::prepared()
 {
     const QString text = sqlText();
     const quint64 gen = conn_->generation();
     for (auto it = prepared_.begin(); it != prepared_.end(); ++it) {
         if (it->text == text && it->generation == gen) {
             prepared_.splice(prepared_.begin(), prepared_, it);
-            return *prepared_.front().query;
+            return prepared_.front();
         }
     }
-    auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(conn_->connectionName(), false));
-    q->setForwardOnly(true);
-    if (!q->prepare(text)) {
-        const QSqlError e = q->lastError();
-        q.reset();
-        conn_->fail(e, this, clExecute);
+    PositionalStatement positional = positionalStatement(text);
+    MYSQL_STMT* stmt = mysql_stmt_init(conn_->mysql_);
+    if (!stmt)
+        conn_->failHandle(this, clExecute);
+    const my_bool yes = 1;
+    // The longest value of each column is measured as the rows arrive, so that
+    // every field is read in one go.
+    mysql_stmt_attr_set(stmt, STMT_ATTR_UPDATE_MAX_LENGTH, &yes);
+    const QByteArray sql = positional.text.toUtf8();
+    if (mysql_stmt_prepare(stmt, sql.constData(), (unsigned long)sql.size()) != 0) {
+        const int n = int(mysql_stmt_errno(stmt));
+        const QString message = QString::fromUtf8(mysql_stmt_error(stmt));
+        mysql_stmt_close(stmt);
+        conn_->fail(n, message, this, clExecute);
     }
-    prepared_.push_front(Prepared{text, gen, std::move(q)});
+    prepared_.emplace_front(text, gen, std::move(positional.names), stmt);
     while (prepared_.size() > kPreparedPerQuery)
         prepared_.pop_back();
-    return *prepared_.front().query;
+    return prepared_.front();
 }
 
 void TDbQuery::releasePrepared()
@@ -222,31 +355,116 @@ void TDbQuery::run(bool opening)
     checkParams();
     if (!conn_->connected())
         conn_->failNotConnected(this, cause);
-    QSqlQuery& q = prepared();
-    for (const QString& h : std::as_const(holders_))
-        q.bindValue(QLatin1Char(':') + h, values_.value(h.toLower()));
-    if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        conn_->fail(e, this, cause);
-    }
-    rowsAffected_ = q.numRowsAffected();
-    if (q.isSelect()) {
-        const QSqlRecord rec = q.record();
-        const int columns = rec.count();
-        for (int c = 0; c < columns; ++c) {
-            fields_.append(rec.fieldName(c));
-            fieldIndex_.insert(rec.fieldName(c).toLower(), c);
+    Prepared& p = prepared();
+    MYSQL_STMT* stmt = p.stmt;
+    const auto failStmt = [&] {
+        const int n = int(mysql_stmt_errno(stmt));
+        const QString message = QString::fromUtf8(mysql_stmt_error(stmt));
+        mysql_stmt_free_result(stmt);
+        conn_->fail(n, message, this, cause);
+    };
+
+    // The values, one for each mark (a name used twice fills two).
+    const qsizetype marks = p.names.size();
+    std::vector<ParamBuffer> values(static_cast<std::size_t>(marks));
+    std::vector<MYSQL_BIND> binds(static_cast<std::size_t>(marks));
+    for (qsizetype i = 0; i < marks; ++i) {
+        const QVariant v = values_.value(p.names.at(i).toLower());
+        MYSQL_BIND& b = binds[std::size_t(i)];
+        ParamBuffer& buf = values[std::size_t(i)];
+        b = MYSQL_BIND{};
+        if (v.isNull()) {
+            b.buffer_type = MYSQL_TYPE_NULL;
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+            buf.number = v.toLongLong();
+            b.buffer_type = MYSQL_TYPE_LONGLONG;
+            b.buffer = &buf.number;
+        } else {
+            buf.text = v.toString().toUtf8();
+            b.buffer_type = MYSQL_TYPE_STRING;
+            b.buffer = buf.text.data();
+            b.buffer_length = (unsigned long)buf.text.size();
         }
-        while (q.next()) {
-            QList<QVariant> row;
-            row.reserve(columns);
-            for (int c = 0; c < columns; ++c)
-                row.append(q.value(c));
-            rows_.append(std::move(row));
-        }
-        active_ = true;
     }
-    q.finish();
+    if (marks > 0 && mysql_stmt_bind_param(stmt, binds.data()) != 0)
+        failStmt();
+    if (mysql_stmt_execute(stmt) != 0)
+        failStmt();
+
+    // The rows, all read into the object; then whatever else the statement
+    // returned (a procedure ends with a status of its own), so that the
+    // connection is free for the next statement.
+    bool firstResult = true;
+    for (;;) {
+        const unsigned columns = mysql_stmt_field_count(stmt);
+        if (columns > 0) {
+            if (mysql_stmt_store_result(stmt) != 0)
+                failStmt();
+            MYSQL_RES* meta = mysql_stmt_result_metadata(stmt);
+            const MYSQL_FIELD* fields = meta ? mysql_fetch_fields(meta) : nullptr;
+            if (firstResult && fields) {
+                std::vector<ColumnBuffer> cols(columns);
+                std::vector<MYSQL_BIND> out(columns);
+                for (unsigned c = 0; c < columns; ++c) {
+                    const MYSQL_FIELD& f = fields[c];
+                    const QString name = QString::fromUtf8(f.name);
+                    fields_.append(name);
+                    fieldIndex_.insert(name.toLower(), int(c));
+                    MYSQL_BIND& b = out[c];
+                    b = MYSQL_BIND{};
+                    b.is_null = &cols[c].isNull;
+                    b.length = &cols[c].length;
+                    b.error = &cols[c].error;
+                    if (isIntegerType(f.type)) {
+                        b.buffer_type = MYSQL_TYPE_LONGLONG;
+                        b.buffer = &cols[c].number;
+                        b.is_unsigned = (f.flags & UNSIGNED_FLAG) ? 1 : 0;
+                    } else if (isTimeType(f.type)) {
+                        b.buffer_type = f.type;
+                        b.buffer = &cols[c].time;
+                        b.buffer_length = sizeof(MYSQL_TIME);
+                    } else {
+                        cols[c].bytes.resize(qsizetype(f.max_length) + 1);
+                        b.buffer_type = MYSQL_TYPE_STRING;
+                        b.buffer = cols[c].bytes.data();
+                        b.buffer_length = (unsigned long)cols[c].bytes.size();
+                    }
+                }
+                if (mysql_stmt_bind_result(stmt, out.data()) != 0) {
+                    mysql_free_result(meta);
+                    failStmt();
+                }
+                for (;;) {
+                    const int r = mysql_stmt_fetch(stmt);
+                    if (r == MYSQL_NO_DATA)
+                        break;
+                    if (r == 1) {
+                        mysql_free_result(meta);
+                        failStmt();
+                    }
+                    QList<QVariant> row;
+                    row.reserve(columns);
+                    for (unsigned c = 0; c < columns; ++c)
+                        row.append(fieldValue(fields[c], cols[c]));
+                    rows_.append(std::move(row));
+                }
+                active_ = true;
+                rowsAffected_ = int(rows_.size());
+                firstResult = false;
+            }
+            if (meta)
+                mysql_free_result(meta);
+            mysql_stmt_free_result(stmt);
+        } else if (firstResult) {
+            rowsAffected_ = int(mysql_stmt_affected_rows(stmt));
+            firstResult = false;
+        }
+        const int more = mysql_stmt_next_result(stmt);
+        if (more == -1)
+            break;
+        if (more > 0)
+            failStmt();
+    }
     cursor_ = 0;
     eof_ = rows_.isEmpty();
 }

@@ -34,8 +34,6 @@
 #include <list>
 #include <memory>
 
-class QSqlQuery;
-
 namespace sor {
 
 class TDbConnection;
@@ -92,7 +90,7 @@ private:
     struct Prepared;
 
     void run(bool opening);
-    QSqlQuery& prepared();
+    Prepared& prepared();
     void releasePrepared();
     void checkParams();
     QString key(const QString& name) const;
@@ -114,8 +112,17 @@ private:
     int rowsAffected_ = -1;
 };
 
-// The named placeholders of a statement text, as the SQL driver finds them: ":name"
-// outside quoted text, each name once, in order of first appearance.
+// The named placeholders of a statement text: ":name" outside quoted text, each
+// name once, in order of first appearance.
 QStringList statementParamNames(const QString& text);
+
+// The statement as the server takes it: each ":name" turned into "?", and the
+// names in the order of the marks (a name used twice is there twice).
+struct PositionalStatement
+{
+    QString text;
+    QStringList names;
+};
+PositionalStatement positionalStatement(const QString& text);
 
 }  // namespace sor

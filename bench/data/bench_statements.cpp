@@ -67,7 +67,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
 
-    benchkit::BenchServer server;
+    // TLS or plain: the bare connections below measure what TLS costs.
+    benchkit::BenchServer server({QStringLiteral("--tls"), QStringLiteral("optional")});
     if (!server.start())
         return 1;
     const sortest::ClientParams p = server.clientParams();
@@ -188,9 +189,39 @@ int main(int argc, char** argv)
         compare("statement never seen before (prepare each run)", n, b, m);
     }
 
+    {  // what TLS costs: the same bare client in clear and over TLS
+        QSqlDatabase clear, tls;
+        if (!benchkit::openBare(clear, p, QStringLiteral("clear"), false) ||
+            !benchkit::openBare(tls, p, QStringLiteral("tls")))
+            return 1;
+        std::printf("\nTLS (TLSv1.3, P-256 certificate): bare in clear (left) and bare over TLS (right)\n");
+        QSqlQuery qc(clear), qt(tls);
+        qc.prepare(QStringLiteral("SELECT NOW() as dtsr "));
+        qt.prepare(QStringLiteral("SELECT NOW() as dtsr "));
+        compare("SELECT NOW(): clear / TLS", n, [&] { qc.exec(); qc.next(); }, [&] { qt.exec(); qt.next(); });
+        QSqlQuery ic(clear), it(tls);
+        ic.prepare(insert.join(QLatin1Char('\n')));
+        it.prepare(insert.join(QLatin1Char('\n')));
+        const auto write = [](QSqlDatabase& db, QSqlQuery& q, qint64 user) {
+            db.transaction();
+            q.bindValue(QStringLiteral(":QuestID"), 1);
+            q.bindValue(QStringLiteral(":QVar"), 4);
+            q.bindValue(QStringLiteral(":QTur"), 1);
+            q.bindValue(QStringLiteral(":SorUserID"), user);
+            q.exec();
+            db.commit();
+        };
+        compare("write transaction: clear / TLS", n, [&] { write(clear, ic, 900003); },
+                [&] { write(tls, it, 900004); });
+        compare("connect: clear / TLS", std::max(100, n / 20), [&] { clear.close(); clear.open(); },
+                [&] { tls.close(); tls.open(); });
+        QSqlQuery(clear).exec(QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID IN (900003, 900004)"));
+    }
+
     QSqlQuery cleanup(bare);
     cleanup.exec(QStringLiteral("DELETE FROM Sor_Games WHERE SorUserID IN (900001, 900002)"));
     if (!quiet.messages.isEmpty())
-        std::printf("\nunexpected messages: %lld\n", qlonglong(quiet.messages.size()));
+        std::printf("\nunexpected messages: %lld, the first: %s\n", qlonglong(quiet.messages.size()),
+                    qPrintable(quiet.messages.first().text));
     return 0;
 }

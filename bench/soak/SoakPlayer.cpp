@@ -470,6 +470,7 @@ int playerMain(int argc, char** argv)
     sortest::ClientParams p;
     p.port = port;
     p.database = database;
+    p.ca = sortest::TestServer::caFile();
     Player player(index, p, pace, journal);
     return player.run();
 }

@@ -192,22 +192,35 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("handled");
         QTest::addColumn<bool>("timerStarts");
+        QTest::addColumn<QString>("message");  // the client library's text
 
         const QString noLink = QStringLiteral("Отсутствует связь с базой данных!");
         const QString lost = QStringLiteral("Потеряна связь с Интернет (базой данных)!");
-        QTest::newRow("2003") << 2003 << true << false << noLink << kAttention << true << false;
-        QTest::newRow("2002 is 2003") << 2002 << true << false << noLink << kAttention << true << false;
-        QTest::newRow("2005 (no name service) is 2003") << 2005 << true << false << noLink << kAttention << true << false;
-        QTest::newRow("lost while connecting is 2003") << 2013 << true << false << noLink << kAttention << true << false;
-        QTest::newRow("2003, window shown") << 2002 << true << true << "" << "" << true << false;
-        QTest::newRow("2013") << 2013 << false << false << lost << kAttention << true << true;
-        QTest::newRow("2006 is 2013") << 2006 << false << false << lost << kAttention << true << true;
-        QTest::newRow("killed is 2013") << 1927 << false << false << lost << kAttention << true << true;
-        QTest::newRow("2013, window shown") << 2013 << false << true << "" << "" << true << false;
+        const QString m = QStringLiteral("the message");
+        QTest::newRow("2003") << 2003 << true << false << noLink << kAttention << true << false << m;
+        QTest::newRow("2002 is 2003") << 2002 << true << false << noLink << kAttention << true << false << m;
+        QTest::newRow("2005 (no name service) is 2003") << 2005 << true << false << noLink << kAttention << true << false << m;
+        QTest::newRow("lost while connecting is 2003") << 2013 << true << false << noLink << kAttention << true << false << m;
+        QTest::newRow("2003, window shown") << 2002 << true << true << "" << "" << true << false << m;
+        QTest::newRow("2013") << 2013 << false << false << lost << kAttention << true << true << m;
+        QTest::newRow("2006 is 2013") << 2006 << false << false << lost << kAttention << true << true << m;
+        QTest::newRow("killed is 2013") << 1927 << false << false << lost << kAttention << true << true << m;
+        QTest::newRow("2013, window shown") << 2013 << false << true << "" << "" << true << false << m;
         QTest::newRow("other, window shown")
-            << 1205 << false << true << "Ошибка БД! 1205 the message" << "Ошибка! " << false << false;
+            << 1205 << false << true << "Ошибка БД! 1205 the message" << "Ошибка! " << false << false << m;
+        const QString notVerified = QStringLiteral("Не удалось проверить подлинность сервера игры.");
+        QTest::newRow("no TLS while connecting") << 2026 << true << false << notVerified << kAttention << true << false
+            << QStringLiteral("TLS/SSL error: SSL is required, but the server does not support it");
+        QTest::newRow("another CA while connecting") << 2026 << true << false << notVerified << kAttention << true
+            << false << QStringLiteral("TLS/SSL error: self-signed certificate in certificate chain");
+        QTest::newRow("not verified, window shown") << 2026 << true << true << "" << "" << true << false
+            << QStringLiteral("TLS/SSL error: Validation of SSL server certificate failed");
+        QTest::newRow("TLS eof while connecting is 2003") << 2026 << true << false << noLink << kAttention << true
+            << false << QStringLiteral("TLS/SSL error: unexpected eof while reading");
+        QTest::newRow("TLS eof is 2013") << 2026 << false << false << lost << kAttention << true << true
+            << QStringLiteral("TLS/SSL error: unexpected eof while reading");
         QTest::newRow("other") << 1045 << true << false << "Ошибка БД! 1045 the message" << "Ошибка! " << false
-                               << false;
+                               << false << m;
     }
 
     void reportTable()
@@ -219,6 +232,7 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(bool, handled);
         QFETCH(bool, timerStarts);
+        QFETCH(QString, message);
 
         TDataModule1 dm(TestServer::clientParams(kDb));
         std::unique_ptr<QObject> window;
@@ -228,7 +242,7 @@ private slots:
         }
         bool fail = true;
         dm.UniConnection1Error(&dm.UniConnection1,
-                               sor::EDbError(sor::reportNumber(native, connecting), native, "the message"), fail);
+                               sor::EDbError(sor::reportNumber(native, connecting, message), native, message), fail);
         ReconnectWindow = nullptr;
         if (text.isEmpty())
             QVERIFY(messages->messages.isEmpty());

@@ -370,6 +370,39 @@ private slots:
         QVERIFY(c.connected());
     }
 
+    // A procedure's rows read as a SELECT's do, prepared once and called again,
+    // and the connection is free for the next statement after each call.
+    void procedureRows()
+    {
+        QVERIFY(TestServer::adminExec(kDb, "DROP PROCEDURE IF EXISTS t_levels"));
+        QVERIFY(TestServer::adminExec(
+            kDb, "CREATE PROCEDURE t_levels(IN upTo INT, IN tag VARCHAR(20)) "
+                 "SELECT qlevel, COUNT(*) AS n, tag, NOW() AS dts FROM Sor_questions "
+                 "WHERE qlevel <= upTo GROUP BY qlevel ORDER BY qlevel"));
+        QVERIFY(TestServer::adminExec(
+            kDb, QStringLiteral("GRANT EXECUTE ON PROCEDURE %1.t_levels TO 'tavrekdb2'@'%'").arg(kDb)));
+        TDbQuery& q = dm->QueryQuery;
+        TDbQuery& clock = dm->QueryClockServer;
+        q.setSql({"CALL t_levels(:lvl, :tag)"});
+        for (int lvl : {3, 2}) {
+            q.bindInteger("lvl", lvl);
+            q.bindString("tag", "Ёж");
+            q.open();
+            QVERIFY(q.active());
+            QCOMPARE(q.recordCount(), lvl);
+            QCOMPARE(q.asInteger("qlevel"), 1);
+            QVERIFY(q.asInteger("n") > 0);
+            QCOMPARE(q.asString("tag"), QStringLiteral("Ёж"));
+            QVERIFY(q.asDateTime("dts").isValid());
+            q.next();
+            QCOMPARE(q.asInteger("qlevel"), 2);
+            clock.close();
+            clock.open();
+            QVERIFY(clock.asDateTime("dtsr").isValid());
+        }
+        QVERIFY(messages->messages.isEmpty());
+    }
+
     // While its text and the connection stay the same, a statement is prepared on
     // the server once; statements that take turns on one object stay prepared too.
     void statementsStayPrepared()

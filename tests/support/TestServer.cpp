@@ -100,9 +100,21 @@ QSqlDatabase TestServer::client(const QString& database, const QString& connecti
     db.setUserName(p.user);
     db.setPassword(p.password);
     db.setDatabaseName(p.database);
+    // The server takes TLS only.
+    db.setConnectOptions(QStringLiteral("SSL_CA=") + p.ca);
     if (!db.isOpen() && !db.open())
         qWarning() << "client connection failed:" << db.lastError().text();
     return db;
+}
+
+QString TestServer::caDir()
+{
+    return QStringLiteral(SOR_TEST_CA_DIR);
+}
+
+QString TestServer::caFile()
+{
+    return caDir() + QStringLiteral("/ca.pem");
 }
 
 ClientParams TestServer::clientParams(const QString& database)
@@ -110,6 +122,7 @@ ClientParams TestServer::clientParams(const QString& database)
     ClientParams p;
     p.port = port();
     p.database = database;
+    p.ca = caFile();
     return p;
 }
 
@@ -124,7 +137,13 @@ bool TestServer::adminExec(const QString& database, const QString& sql)
     return true;
 }
 
-PrivateServer::PrivateServer(QString dir) : dir_(std::move(dir)) {}
+PrivateServer::PrivateServer(QString dir, QStringList startArgs)
+    : dir_(std::move(dir)), startArgs_(std::move(startArgs))
+{
+    // The tests' CA unless the test names another.
+    if (!startArgs_.contains(QStringLiteral("--ca-dir")))
+        startArgs_ << QStringLiteral("--ca-dir") << TestServer::caDir();
+}
 
 PrivateServer::~PrivateServer()
 {
@@ -134,6 +153,7 @@ PrivateServer::~PrivateServer()
 bool PrivateServer::start()
 {
     QStringList args{QStringLiteral("start"), QStringLiteral("--dir"), dir_};
+    args << startArgs_;
     if (readPort(dir_) == 0)
         args << QStringLiteral("--port") << QStringLiteral("auto");
     return runGameServerScript(args) == 0;
@@ -156,6 +176,7 @@ ClientParams PrivateServer::clientParams() const
     ClientParams p;
     p.port = port();
     p.database = QStringLiteral("tavrekdb2");
+    p.ca = TestServer::caFile();
     return p;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include "data/DbParams.h"
 
@@ -35,17 +36,25 @@ public:
     static QSqlDatabase admin(const QString& database, const QString& connectionName);
     static QSqlDatabase client(const QString& database, const QString& connectionName);
 
+    // The client's values for `database` of the fixture, the tests' CA included.
     static ClientParams clientParams(const QString& database);
+
+    // The CA that signs the certificates of the tests' servers (the fixture's and
+    // every PrivateServer's unless it is given another --ca-dir).
+    static QString caDir();
+    static QString caFile();
 
     // Runs one admin statement; returns false and warns on failure.
     static bool adminExec(const QString& database, const QString& sql);
 };
 
-// A server of the test's own, for tests that stop and restart it.
+// A server of the test's own, for tests that stop and restart it, or that need
+// a server of another kind: `startArgs` go to every start (for instance
+// --tls off, --ca-dir DIR, --cert-names NAMES; see scripts/game-server).
 class PrivateServer
 {
 public:
-    explicit PrivateServer(QString dir);
+    explicit PrivateServer(QString dir, QStringList startArgs = {});
     ~PrivateServer();
     bool start();   // first start: port auto; later starts reuse the port
     bool stop();
@@ -56,6 +65,7 @@ public:
 
 private:
     QString dir_;
+    QStringList startArgs_;
 };
 
 // Runs scripts/game-server with the arguments; returns its exit code (-1 when it
