@@ -18,7 +18,10 @@ BEGIN
   DECLARE c CURSOR FOR
     SELECT CONCAT('REVOKE ALL PRIVILEGES ON `', Db, '`.`', Table_name, '` FROM ''tavrekdb2''@''%''')
     FROM mysql.tables_priv WHERE User = 'tavrekdb2' AND Host = '%' AND Db = DATABASE()
-    UNION ALL
+    UNION
+    SELECT CONCAT('REVOKE ALL PRIVILEGES ON `', Db, '`.`', Table_name, '` FROM ''tavrekdb2''@''%''')
+    FROM mysql.columns_priv WHERE User = 'tavrekdb2' AND Host = '%' AND Db = DATABASE()
+    UNION
     SELECT CONCAT('REVOKE ALL PRIVILEGES ON `', Db, '`.* FROM ''tavrekdb2''@''%''')
     FROM mysql.db WHERE User = 'tavrekdb2' AND Host = '%' AND Db = DATABASE();
   DECLARE CONTINUE HANDLER FOR NOT FOUND SET v_done = TRUE;
