@@ -4,6 +4,7 @@ follows the game's rules, nothing the client gets before its answer is stored
 tells the right variant, and bad or out-of-turn calls are refused whole."""
 
 import statistics
+import threading
 import time
 
 import serverkit as sk
@@ -126,6 +127,35 @@ class ServerGame(sk.ServerTest):
         self.assertEqual(after, self.all_rows())
         # The next question is of the next level.
         self.assertEqual(p.call_one("sor_next", 1)["QuestNum"], 2)
+        p.close()
+
+    def test_an_answer_sent_twice_at_once_is_stored_once(self):
+        p = self.login("twin@tavrek.example")
+        self.start_tour1(p)
+        conns = [p.conn] + [sk.connect(p.user, p.secret, self.db) for _ in range(2)]
+        for _ in range(5):
+            n = p.call_one("sor_next", 1)
+            barrier = threading.Barrier(len(conns))
+            verdicts, errors = [], []
+
+            def send(conn):
+                barrier.wait()
+                try:
+                    verdicts.append(sk.call_one(conn, "sor_answer", p.token, n["QuestID"], n["Answer3"]))
+                except Exception as e:  # noqa: BLE001 - any failure is the fault looked for
+                    errors.append(e)
+
+            threads = [threading.Thread(target=send, args=(c,)) for c in conns]
+            for t in threads:
+                t.start()
+            for t in threads:
+                t.join()
+            self.assertEqual(errors, [])
+            self.assertEqual(sorted(v["Repeated"] for v in verdicts), [0, 1, 1])
+            self.assertEqual(len({(v["IsRight"], v["RightAnswer"], v["TurAnswers"]) for v in verdicts}), 1)
+        self.assertEqual(self.admin_rows("SELECT COUNT(*) FROM Sor_Games WHERE SorUserID = %s", p.id)[0][0], 5)
+        for c in conns[1:]:
+            c.close()
         p.close()
 
     def test_tours_run_in_order_and_in_their_time(self):

@@ -26,16 +26,6 @@ class ServerReplay(sk.ServerTest):
         with sk.gate(self.db) as g:
             sk.call_one(g, "sor_restore_request", b_email)
 
-        # a plays a whole game; every call is noted.
-        a = sk.Recorder(sk.Player(self.db, a_email, a_md5))
-        result = sk.play_game(a, lambda n: n["Answer1"])
-        self.assertEqual(result["AnsAll"], 63)
-        game_calls = a.calls
-        self.assertGreater(len(game_calls), 63 * 2)
-        gate_calls = [("sor_version", ()), ("sor_login", (a_email, a_md5)),
-                      ("sor_register", (a_email, a_md5, "Анна", "Первая")),
-                      ("sor_restore_request", (a_email,)), ("sor_restore", (a_email, "0123456789", a_md5))]
-
         before = self.snapshot(b.id)
         returned = []
         refused = {}
@@ -46,13 +36,23 @@ class ServerReplay(sk.ServerTest):
             except sk.pymysql.MySQLError as e:
                 refused[e.args[0]] = refused.get(e.args[0], 0) + 1
 
+        # a plays a whole game; every call is noted. Before it, a answers the
+        # question b is asked (a has answered nothing yet).
+        a = sk.Recorder(sk.Player(self.db, a_email, a_md5))
+        run(a.player.conn, "sor_answer", (a.player.token, b_asked["QuestID"], b_asked["Answer1"]))
+        result = sk.play_game(a, lambda n: n["Answer1"])
+        self.assertEqual(result["AnsAll"], 63)
+        game_calls = a.calls
+        self.assertGreater(len(game_calls), 63 * 2)
+        gate_calls = [("sor_version", ()), ("sor_login", (a_email, a_md5)),
+                      ("sor_register", (a_email, a_md5, "Анна", "Первая")),
+                      ("sor_restore_request", (a_email,)), ("sor_restore", (a_email, "0123456789", a_md5))]
+
         # a's own connection with b's token, and the gate with b's token.
         with sk.gate(self.db) as g:
             for name, args in game_calls:
                 run(a.player.conn, name, (b.token,) + args)
                 run(g, name, (b.token,) + args)
-            # a's token with b's question.
-            run(a.player.conn, "sor_answer", (a.player.token, b_asked["QuestID"], b_asked["Answer1"]))
             # The steps before a login with b's address and a's password.
             for name, args in gate_calls:
                 run(g, name, tuple(b_email if x == a_email else x for x in args))
