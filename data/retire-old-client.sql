@@ -26,7 +26,7 @@ BEGIN
     FROM mysql.db WHERE User = 'tavrekdb2' AND Host = '%' AND Db = DATABASE();
   DECLARE CONTINUE HANDLER FOR NOT FOUND SET v_done = TRUE;
   -- Every MD5 hashed first, so that no player loses his password.
-  CALL sor_migrate_passwords();
+  CALL sorx_migrate_passwords(TRUE);
   UPDATE users SET password = '', CodeRest = '' WHERE password <> '' OR CodeRest <> '';
   SET v_count = ROW_COUNT();
   IF v_count > 0 THEN

@@ -263,6 +263,7 @@ BEGIN
   DECLARE v_rounds INT;
   DECLARE v_hash CHAR(64);
   DECLARE v_ok BOOLEAN DEFAULT FALSE;
+  DECLARE v_hash_ok BOOLEAN DEFAULT FALSE;
   DECLARE v_result INT;
   DECLARE v_token CHAR(38) DEFAULT NULL;
   DECLARE v_user VARCHAR(80) DEFAULT NULL;
@@ -289,14 +290,18 @@ BEGIN
       CALL sorx_fail(31002, 'Слишком много попыток входа. Попробуйте позже.');
     END IF;
     SELECT salt, rounds, hash INTO v_salt, v_rounds, v_hash FROM Sor_passwords WHERE UserID = v_id;
-    IF v_salt IS NOT NULL THEN
-      SET v_ok = sorx_pw_hash(v_salt, v_md5, v_rounds) = v_hash;
-    END IF;
-    IF NOT v_ok AND CAST(v_old AS BINARY) = CAST(v_md5 AS BINARY) THEN
-      -- The MD5 column is still written by the old statements (registration,
-      -- restore) until they are retired: what they set counts, and is hashed.
-      SET v_ok = TRUE;
-      CALL sorx_store_password(v_id, v_md5);
+    SET v_hash_ok = v_salt IS NOT NULL AND sorx_pw_hash(v_salt, v_md5, v_rounds) = v_hash;
+    IF CAST(v_old AS BINARY) REGEXP '^[0-9a-f]{32}$' THEN
+      -- Until the old statements are retired they may still set the MD5
+      -- column (registration, restore), and whatever sets the hash here
+      -- empties that column: an MD5 in it is the newer password. It decides,
+      -- and the hash follows it.
+      SET v_ok = CAST(v_old AS BINARY) = CAST(v_md5 AS BINARY);
+      IF v_ok AND NOT v_hash_ok THEN
+        CALL sorx_store_password(v_id, v_md5);
+      END IF;
+    ELSE
+      SET v_ok = v_hash_ok;
     END IF;
     IF NOT v_ok THEN
       DELETE FROM Sor_login_fails
@@ -775,11 +780,14 @@ BEGIN
   -- (a database without the password column has no password to bring over)
   IF EXISTS (SELECT 1 FROM information_schema.COLUMNS
              WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'users' AND COLUMN_NAME = 'password') THEN
-    CALL sorx_migrate_passwords();
+    CALL sorx_migrate_passwords(FALSE);
   END IF;
 END$$
 
-CREATE OR REPLACE PROCEDURE sorx_migrate_passwords()
+-- p_all: also every account whose hash is not the one of its MD5 (a password
+-- the old statements set after it was hashed); one hash per account, so this
+-- is for the last step only (data/retire-old-client.sql).
+CREATE OR REPLACE PROCEDURE sorx_migrate_passwords(p_all BOOLEAN)
 SQL SECURITY INVOKER MODIFIES SQL DATA
 BEGIN
   DECLARE v_id INT;
@@ -787,9 +795,10 @@ BEGIN
   DECLARE v_done BOOLEAN DEFAULT FALSE;
   DECLARE v_count INT DEFAULT 0;
   DECLARE c CURSOR FOR
-    SELECT u.ID, u.password FROM users u
+    SELECT u.ID, u.password FROM users u LEFT JOIN Sor_passwords p ON p.UserID = u.ID
     WHERE CAST(u.password AS BINARY) REGEXP '^[0-9a-f]{32}$'
-      AND NOT EXISTS (SELECT 1 FROM Sor_passwords p WHERE p.UserID = u.ID);
+      AND (p.UserID IS NULL
+           OR (p_all AND CAST(sorx_pw_hash(p.salt, u.password, p.rounds) AS BINARY) <> CAST(p.hash AS BINARY)));
   DECLARE CONTINUE HANDLER FOR NOT FOUND SET v_done = TRUE;
   OPEN c;
   hashing: LOOP

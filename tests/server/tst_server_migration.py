@@ -110,6 +110,22 @@ class ServerMigration(sk.ServerTest):
         self.assertEqual(one.call_one("sor_answer", n["QuestID"], "d")["IsRight"], 1)
         one.close()
 
+        # Until the old statements retire, a password they set wins over the
+        # hash made before it.
+        self.admin_exec("UPDATE users SET password = %s, dt = NOW() - INTERVAL 1 MINUTE WHERE ID = %s",
+                        sk.md5_of("новый"), self.one)
+        with sk.gate(self.db) as g:
+            self.assertEqual(sk.call_one(g, "sor_login", "old.one@tavrek.example", sk.md5_of("первый"))["Result"], 0)
+            self.assertEqual(sk.call_one(g, "sor_login", "old.one@tavrek.example", sk.md5_of("новый"))["Result"], 1)
+        self.assertEqual(self.admin_rows("SELECT hash FROM Sor_passwords p JOIN users u ON u.ID = p.UserID "
+                                         "WHERE u.ID = %s", self.one)[0][0],
+                         server_hash(*self.admin_rows("SELECT salt FROM Sor_passwords WHERE UserID = %s",
+                                                      self.one)[0], sk.md5_of("новый"), 10000))
+        # (and the password of before set again by the old statements, which the
+        # retirement then hashes)
+        self.admin_exec("UPDATE users SET password = %s WHERE ID = %s", sk.md5_of("первый"), self.one)
+        self.admin_exec("DELETE FROM Sor_login_fails")
+
     def test_old_client_retired(self):
         sk.game_server("migrate", "--database", self.db)
         with open(os.path.join(sk.ROOT, "data/client-account.sql"), encoding="utf-8") as f:

@@ -71,7 +71,7 @@ class ServerRights(sk.ServerTest):
             ("sorx_store_password", (uid_b, md5)),
             ("sorx_player_account", (uid_b, "@u", "@s")),
             ("sor_operator_player", ("rights.b@tavrek.example", "взлом", None, None)),
-            ("sorx_migrate_passwords", ()),
+            ("sorx_migrate_passwords", (1,)),
         ]
         before = self.snapshot(uid_b)
         for who, conn in self.client_connections():
