@@ -11,10 +11,30 @@ CREATE USER IF NOT EXISTS 'tavrekdb2'@'%' IDENTIFIED BY 'Hb3Tz8WqPn5J';
 -- A database dropped and made again keeps the rights given on it before, and an
 -- older server gave the account every row right on the whole database: forget
 -- whatever the account held here, so that only the grants below remain.
-DELETE FROM mysql.db WHERE User = 'tavrekdb2' AND Host = '%' AND Db = '@DATABASE@';
-DELETE FROM mysql.tables_priv WHERE User = 'tavrekdb2' AND Host = '%' AND Db = '@DATABASE@';
-DELETE FROM mysql.columns_priv WHERE User = 'tavrekdb2' AND Host = '%' AND Db = '@DATABASE@';
-FLUSH PRIVILEGES;
+-- By REVOKE, not by deleting rows of mysql.*, so that a cluster replicates it.
+DELIMITER $$
+BEGIN NOT ATOMIC
+  DECLARE v_sql TEXT;
+  DECLARE v_done BOOLEAN DEFAULT FALSE;
+  DECLARE c CURSOR FOR
+    SELECT CONCAT('REVOKE ALL PRIVILEGES ON `', Db, '`.`', Table_name, '` FROM `tavrekdb2`@`%`')
+    FROM mysql.tables_priv WHERE User = 'tavrekdb2' AND Host = '%' AND Db = '@DATABASE@'
+    UNION
+    SELECT CONCAT('REVOKE ALL PRIVILEGES ON `', Db, '`.`', Table_name, '` FROM `tavrekdb2`@`%`')
+    FROM mysql.columns_priv WHERE User = 'tavrekdb2' AND Host = '%' AND Db = '@DATABASE@'
+    UNION
+    SELECT CONCAT('REVOKE ALL PRIVILEGES ON `', Db, '`.* FROM `tavrekdb2`@`%`')
+    FROM mysql.db WHERE User = 'tavrekdb2' AND Host = '%' AND Db = '@DATABASE@';
+  DECLARE CONTINUE HANDLER FOR NOT FOUND SET v_done = TRUE;
+  OPEN c;
+  revoking: LOOP
+    FETCH c INTO v_sql;
+    IF v_done THEN LEAVE revoking; END IF;
+    EXECUTE IMMEDIATE v_sql;
+  END LOOP;
+  CLOSE c;
+END$$
+DELIMITER ;
 
 -- Login (find the account, stamp its time), registration (a new row with the
 -- address, hash and names), restore (store a code; set the password and empty

@@ -247,8 +247,10 @@ private slots:
         QCOMPARE(rows("SELECT TABLE_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) "
                       "FROM information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() "
                       "AND CONSTRAINT_NAME = 'PRIMARY' GROUP BY TABLE_NAME ORDER BY TABLE_NAME"),
-                 (QStringList{"Sor_Games SorUserID,QuestID", "Sor_Games_doubled id", "Sor_questions Id",
-                              "Sor_setttings id", "Sor_users UserID", "users ID", "Version id"}));
+                 (QStringList{"Sor_draws UserID", "Sor_Games SorUserID,QuestID", "Sor_Games_doubled id",
+                              "Sor_limits name", "Sor_login_fails id", "Sor_outbox id", "Sor_passwords UserID",
+                              "Sor_questions Id", "Sor_requests id", "Sor_restore UserID", "Sor_setttings id",
+                              "Sor_users UserID", "users ID", "Version id"}));
         QCOMPARE(rows("SELECT SorUserID, QuestID, QVar FROM Sor_Games ORDER BY SorUserID, QuestID"),
                  (QStringList{"7 5 1", "7 6 4", "8 5 2"}));
         QCOMPARE(rows("SELECT SorUserID, QuestID, QVar FROM Sor_Games_doubled ORDER BY SorUserID, QuestID, QVar"),
