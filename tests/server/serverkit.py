@@ -55,6 +55,11 @@ def create_database(name):
 
 
 def connect(user, password, database, **kw):
+    """A client's connection over TCP; encrypted and verified against the
+    server folder's CA when the server speaks TLS."""
+    ca = os.path.join(server_dir(), "tls", "ca.pem")
+    if os.path.exists(ca):
+        kw.setdefault("ssl", {"ca": ca, "check_hostname": True})
     return pymysql.connect(host="127.0.0.1", port=port(), user=user, password=password, database=database,
                            charset="utf8mb4", autocommit=True, **kw)
 
