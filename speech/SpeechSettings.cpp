@@ -193,10 +193,11 @@ void SpeechSettings::complete()
     restore();
     emit stateChanged();
 
-    // What was said while the list was being built, since the last stop.
-    const QStringList held = std::exchange(held_, {});
-    for (const QString& text : held)
-        SpeechOutEx(text);
+    // What was said while the list was being built, since the last stop, on
+    // the route the restored switch chooses.
+    const auto held = std::exchange(held_, {});
+    for (const auto& [text, kind] : held)
+        sayPhrase(text, false, kind);
     emit ready();
 }
 
@@ -293,6 +294,17 @@ void SpeechSettings::setSpeechOn(bool on)
     switchSpeech(on);
 }
 
+void SpeechSettings::switchSpeechByPlayer()
+{
+    if (SpeechOnOff) {
+        SpeechOut(QStringLiteral("Речь выключена"), true);
+        setSpeechOn(false);
+    } else {
+        setSpeechOn(true);
+        setSpeechOn(SpeechOut(QStringLiteral("Речь включена"), true));
+    }
+}
+
 void SpeechSettings::switchSpeech(bool on)
 {
     if (SpeechOnOff == on)
@@ -351,7 +363,8 @@ void SpeechSettings::commitIndex(int spInd)
 void SpeechSettings::BtClickOk()
 {
     SetIndexTTS(iCurrentEntry);
-    SpeechOut(QStringLiteral("Энтэр. "), true);
+    // The key's echo: a screen reader echoes keys itself.
+    sayPhrase(QStringLiteral("Энтэр. "), true, Phrase::Shown);
 }
 
 void SpeechSettings::SetSpeedSpeak(int value)
@@ -390,16 +403,23 @@ void SpeechSettings::moveTrackBar2(int position)
         TrackBar2Change(position);
 }
 
-bool SpeechSettings::SpeechOutEx(const QString& sTxtSp)
+bool SpeechSettings::SpeechOutEx(const QString& sTxtSp, Phrase kind)
 {
     if (!ready_) {
         if (!isBlank(sTxtSp)) {
-            held_.append(sTxtSp);
+            held_.append({sTxtSp, kind});
             if (held_.size() > kMaxHeldTexts)
                 held_.removeFirst();
         }
         return true;
     }
+    return SpeechOutEx(sTxtSp);
+}
+
+bool SpeechSettings::SpeechOutEx(const QString& sTxtSp)
+{
+    if (!ready_)
+        return SpeechOutEx(sTxtSp, Phrase::Own);
     if (!SpeechOnOff || isBlank(sTxtSp))
         return true;
     if (!fITTSCentral && !isVoiceIndex(iIndTTS)) {
