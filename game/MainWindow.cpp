@@ -25,6 +25,7 @@
 #include "platform/Hold.h"
 #include "speech/MessageDlg.h"
 #include "speech/RyMenus.h"
+#include "speech/ScreenReader.h"
 #include "speech/SpeechRoutines.h"
 #include "speech/SpeechSettingsWindow.h"
 
@@ -82,6 +83,8 @@ TImage* makeImage(const QString& name, TImage::Painter painter, QWidget* parent,
 {
     auto* img = new TImage(name, std::move(painter), parent);
     img->setAccessibleName(accessible);
+    // The pictures only decorate: a screen reader has nothing to read in them.
+    sor::hideFromScreenReader(img);
     return img;
 }
 
@@ -245,10 +248,12 @@ void TfrMain::buildLayout()
     Panel6->setAccessibleName(QStringLiteral("Ответы 2 и 4"));
     Label1->setAccessibleName(Label1->text());
     RzLEDTimer->setAccessibleName(QStringLiteral("Время до конца тура"));
-    RzLEDTimer->setAccessibleDescription(RzLEDTimer->caption());
     lblTur->setAccessibleName(lblTur->text());
     lblQuestNum->setAccessibleName(lblQuestNum->text());
     lblQuestion->setAccessibleName(lblQuestion->text());
+    // The question holds the keyboard, so a screen reader's "where am I"
+    // reads it; it takes no keys of its own.
+    lblQuestion->setFocusPolicy(Qt::StrongFocus);
 }
 
 void TfrMain::buildAnswerPanel(int n, TPanel* column, TPanel*& panel, TImage*& on, TImage*& yes, TImage*& off,
@@ -658,8 +663,8 @@ QString TfrMain::ledCaption() const
 
 void TfrMain::setLedCaption(const QString& text)
 {
+    // Not told to the screen reader every second: Ctrl+T reads it.
     RzLEDTimer->setCaption(text);
-    RzLEDTimer->setAccessibleDescription(text);
 }
 
 void TfrMain::setAnswerLook(TAnswerLook look, int n)

@@ -125,7 +125,7 @@ void KeptFocus::giveBack()
 void speakAnnouncement(const QStringList& phrases)
 {
     for (qsizetype i = 0; i < phrases.size(); ++i)
-        SpeechOut(phrases.at(i), i == 0);
+        sayPhrase(phrases.at(i), i == 0, Phrase::Shown);
 }
 
 void announceButton(QAbstractButton* button)
@@ -135,7 +135,7 @@ void announceButton(QAbstractButton* button)
 
 void announceMessageBoxButton(QAbstractButton* button)
 {
-    onFocusArrival(button, [button] { SpeechOut(QStringLiteral("Кнопка ") + button->text(), false); });
+    onFocusArrival(button, [button] { sayPhrase(QStringLiteral("Кнопка ") + button->text(), false, Phrase::Shown); });
 }
 
 void announceEdit(TLabeledEdit* edit)
@@ -176,7 +176,7 @@ void echoTypedCharacters(QLineEdit* edit)
             const char16_t code = c.unicode();
             if (code == 8 || code == 13 || code == 0)
                 continue;
-            SpeechOut(KeyCharToSpeech(c), true);
+            sayPhrase(KeyCharToSpeech(c), true, Phrase::Shown);
         }
     });
 }

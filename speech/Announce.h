@@ -53,6 +53,8 @@ private:
 };
 
 // Speaks the phrases of one announcement: the first stop-first, the rest queued.
+// Announcements voice what the window shows, so a screen reader, which reads
+// the window itself, is not sent them (Phrase::Shown).
 void speakAnnouncement(const QStringList& phrases);
 
 // Runs `announce` whenever the widget receives the keyboard focus (not when

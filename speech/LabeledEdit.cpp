@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include "speech/ScreenReader.h"
+
 TLabeledEdit::TLabeledEdit(const QString& caption, QWidget* parent) : QWidget(parent)
 {
     EditLabel = new QLabel(caption, this);
@@ -12,6 +14,8 @@ TLabeledEdit::TLabeledEdit(const QString& caption, QWidget* parent) : QWidget(pa
     edit_->setObjectName(QStringLiteral("Edit"));
     EditLabel->setBuddy(edit_);
     edit_->setAccessibleName(caption);
+    // A password typed here must never reach the screen reader in clear.
+    sor::installPasswordMask();
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

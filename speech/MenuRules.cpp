@@ -107,7 +107,8 @@ QList<QPair<int, int>> checkMarkPixels()
 void MenuSpeechCounter::selectedDrawing(bool barItem, const QString& phrase)
 {
     // Stop-first, which silences the item before: no separate stop is needed.
-    SpeechOut(phrase, true);
+    // The menu voices itself to a screen reader.
+    sayPhrase(phrase, true, Phrase::Shown);
     value_ = barItem ? 2 : 0;
 }
 

@@ -2,6 +2,20 @@
 
 namespace {
 sor::SpeechBackend* gBackend = nullptr;
+sor::ScreenReaderOutlet& outlet()
+{
+    static sor::ScreenReaderOutlet f;
+    return f;
+}
+
+// Nothing left once blanks and control characters are cut from both ends.
+bool isBlank(const QString& text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 32)
+            return false;
+    return true;
+}
 std::function<std::unique_ptr<QObject>()>& earlyLoader()
 {
     static std::function<std::unique_ptr<QObject>()> f;
@@ -31,13 +45,35 @@ sor::SpeechBackend* sor::speechBackend()
     return gBackend;
 }
 
-bool SpeechOut(const QString& text, bool stopFirst)
+void sor::setScreenReaderOutlet(ScreenReaderOutlet f)
+{
+    outlet() = std::move(f);
+}
+
+const sor::ScreenReaderOutlet& sor::screenReaderOutlet()
+{
+    return outlet();
+}
+
+bool sor::sayPhrase(const QString& text, bool stopFirst, Phrase kind)
 {
     if (!gBackend)
-        return true;
-    if (stopFirst)
-        SpeechStop();
-    return gBackend->SpeechOutEx(text);
+        return true;  // before the settings are read nothing is said
+    if (gBackend->speaksItself()) {
+        if (stopFirst)
+            SpeechStop();
+        return gBackend->SpeechOutEx(text, kind);
+    }
+    // The screen reader's route: its own speech is never cut off, and what it
+    // reads from the window by itself is not sent a second time.
+    if (kind == Phrase::Own && !isBlank(text) && outlet())
+        outlet()(text);
+    return true;
+}
+
+bool SpeechOut(const QString& text, bool stopFirst)
+{
+    return sor::sayPhrase(text, stopFirst, sor::Phrase::Own);
 }
 
 void SpeechStop()

@@ -193,10 +193,11 @@ void SpeechSettings::complete()
     restore();
     emit stateChanged();
 
-    // What was said while the list was being built, since the last stop.
-    const QStringList held = std::exchange(held_, {});
-    for (const QString& text : held)
-        SpeechOutEx(text);
+    // What was said while the list was being built, since the last stop, on
+    // the route the restored switch chooses.
+    const auto held = std::exchange(held_, {});
+    for (const auto& [text, kind] : held)
+        sayPhrase(text, false, kind);
     emit ready();
 }
 
@@ -220,18 +221,24 @@ void SpeechSettings::restore()
     switchSpeech(storedSwitch_.value_or(0) != 0);
 
     if (iIndTTS == -1) {
-        // The last Russian entry: a voice wins over a mode. Speech goes on with
-        // it only for a player who has never set the switch: one who turned
-        // speech off keeps it off.
+        // The last Russian entry: a voice wins over a mode. With no voice
+        // committed in the file speech goes on with it, whatever the file
+        // says; standing in for a committed voice that is missing this run, it
+        // leaves the switch as the player set it (or on, if he never did).
+        const bool committed = storedIndex_ && *storedIndex_ >= 0;
         for (qsizetype i = entries_.size() - 1; i >= 0; --i) {
             if (entries_.at(i).contains(QLatin1String("Russ"), Qt::CaseSensitive)) {
                 commitIndex(int(i));
-                if (!storedSwitch_)
+                if (!committed || !storedSwitch_)
                     switchSpeech(true);
                 break;
             }
         }
     }
+    // A switch the player never set is on whenever there is a voice: the
+    // voice a first start found speaks on the next start too.
+    if (!storedSwitch_ && iIndTTS >= 0)
+        switchSpeech(true);
 
     applyRate(storedRate_.value_or(0));
     bRateGroupEnabled = isVoiceIndex(iCurrentEntry);
@@ -243,14 +250,23 @@ void SpeechSettings::save()
     // Before the list was complete nothing was restored, so nothing may be written.
     if (iniPath_.isEmpty() || !ready_)
         return;
-    // What the player changed, and what the file lacks; nothing else.
+    // What the player changed, and what the file lacks; nothing else. The
+    // switch only ever as the player set it: a switch the program set by
+    // itself (off for want of a voice, on with the Russian voice found) would
+    // rule every later start. With it goes the voice it was set with, when
+    // the file names none, so that the next start keeps his choice instead of
+    // looking for a Russian voice again.
     const auto due = [](const std::optional<int>& stored, bool changed, int now) {
         return !stored || (changed && *stored != now);
     };
+    const bool noVoiceInFile = !storedIndex_ || *storedIndex_ < 0;
+    const bool voiceWithSwitch = switchChanged_ && noVoiceInFile && iIndTTS >= 0;
+    const bool switchDue =
+        switchChanged_ && (!storedSwitch_ || (*storedSwitch_ != 0) != SpeechOnOff || voiceWithSwitch);
     QList<QPair<QString, QString>> values;
-    if (due(storedSwitch_, switchChanged_, SpeechOnOff ? 1 : 0))
+    if (switchDue)
         values.append({kSpeechOnOff, SpeechOnOff ? QStringLiteral("1") : QStringLiteral("0")});
-    if (due(storedIndex_, indexChanged_, iIndTTS))
+    if (due(storedIndex_, indexChanged_, iIndTTS) || voiceWithSwitch)
         values.append({kSpeechIndex, QString::number(iIndTTS)});
     if (due(storedRate_, rateChanged_, FSpeedSpeak))
         values.append({kSpeedSpeak, QString::number(FSpeedSpeak)});
@@ -276,6 +292,17 @@ void SpeechSettings::setSpeechOn(bool on)
 {
     switchChanged_ = true;
     switchSpeech(on);
+}
+
+void SpeechSettings::switchSpeechByPlayer()
+{
+    if (SpeechOnOff) {
+        SpeechOut(QStringLiteral("Речь выключена"), true);
+        setSpeechOn(false);
+    } else {
+        setSpeechOn(true);
+        setSpeechOn(SpeechOut(QStringLiteral("Речь включена"), true));
+    }
 }
 
 void SpeechSettings::switchSpeech(bool on)
@@ -336,7 +363,8 @@ void SpeechSettings::commitIndex(int spInd)
 void SpeechSettings::BtClickOk()
 {
     SetIndexTTS(iCurrentEntry);
-    SpeechOut(QStringLiteral("Энтэр. "), true);
+    // The key's echo: a screen reader echoes keys itself.
+    sayPhrase(QStringLiteral("Энтэр. "), true, Phrase::Shown);
 }
 
 void SpeechSettings::SetSpeedSpeak(int value)
@@ -375,16 +403,23 @@ void SpeechSettings::moveTrackBar2(int position)
         TrackBar2Change(position);
 }
 
-bool SpeechSettings::SpeechOutEx(const QString& sTxtSp)
+bool SpeechSettings::SpeechOutEx(const QString& sTxtSp, Phrase kind)
 {
     if (!ready_) {
         if (!isBlank(sTxtSp)) {
-            held_.append(sTxtSp);
+            held_.append({sTxtSp, kind});
             if (held_.size() > kMaxHeldTexts)
                 held_.removeFirst();
         }
         return true;
     }
+    return SpeechOutEx(sTxtSp);
+}
+
+bool SpeechSettings::SpeechOutEx(const QString& sTxtSp)
+{
+    if (!ready_)
+        return SpeechOutEx(sTxtSp, Phrase::Own);
     if (!SpeechOnOff || isBlank(sTxtSp))
         return true;
     if (!fITTSCentral && !isVoiceIndex(iIndTTS)) {

@@ -66,6 +66,10 @@ public:
     // it is the player's own choice, kept at the end of the program.
     bool speechOn() const { return SpeechOnOff; }
     void setSpeechOn(bool on);
+    // The player's speech on/off command: "Речь выключена" is said while speech
+    // is still on; "Речь включена" once it is on, and speech stays on only if
+    // a voice could take it.
+    void switchSpeechByPlayer();
 
     // True while the committed mode has an engine to speak with.
     bool modeEngineReady() const { return fITTSCentral; }
@@ -88,6 +92,10 @@ public:
 
     bool SpeechOutEx(const QString& sTxtSp) override;
     void SpeechStopEx() override;
+    // Until the list is complete the switch is not known yet: phrases are held
+    // as if speech were on, and routed again once it is known.
+    bool speaksItself() const override { return !ready_ || SpeechOnOff; }
+    bool SpeechOutEx(const QString& sTxtSp, Phrase kind) override;
 
     static QString LatToRusForSpeech(QChar cLat);
     static int RomanToInt(const QString& romanNumber);
@@ -142,7 +150,7 @@ private:
     bool rateChanged_ = false;
 
     bool ready_ = false;
-    QStringList held_;
+    QList<QPair<QString, Phrase>> held_;
     QTimer guard_;
     int endHook_ = 0;
     bool saved_ = false;

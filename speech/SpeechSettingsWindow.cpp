@@ -14,7 +14,9 @@
 #include "speech/Announce.h"
 #include "speech/EspeakEngine.h"
 #include "speech/SpeechDispatcherEngine.h"
+#include "speech/ScreenReader.h"
 #include "speech/SpeechRoutines.h"
+#include "speech/SpeechSwitchKey.h"
 
 TfrSpeechSet* frSpeechSet = nullptr;
 
@@ -103,6 +105,8 @@ TfrSpeechSet::TfrSpeechSet(std::unique_ptr<sor::SpeechEngine> modes, std::unique
     connect(settings_.get(), &sor::SpeechSettings::stateChanged, this, &TfrSpeechSet::showState);
     showList();
     showState();
+    sor::installScreenReaderRoute();
+    new sor::TSpeechSwitchKey(*settings_, this);
     alive_ = true;
     frSpeechSet = this;
 }
@@ -155,12 +159,14 @@ bool TfrSpeechSet::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+// The window's own phrases voice its controls, which a screen reader reads by
+// itself.
 void TfrSpeechSet::cbSelectSpeechEnter()
 {
-    SpeechOut(QStringLiteral("Выпадающий список голосов "), true);
+    sor::sayPhrase(QStringLiteral("Выпадающий список голосов "), true, sor::Phrase::Shown);
     const QString name = cbSelectSpeech->currentIndex() >= 0 ? cbSelectSpeech->currentText() : QString();
     if (!name.isEmpty())
-        SpeechOut(QStringLiteral("Выбран ") + name + QStringLiteral(". "), false);
+        sor::sayPhrase(QStringLiteral("Выбран ") + name + QStringLiteral(". "), false, sor::Phrase::Shown);
 }
 
 void TfrSpeechSet::cbSelectSpeechSelect(int index)
@@ -168,7 +174,7 @@ void TfrSpeechSet::cbSelectSpeechSelect(int index)
     const QString name = cbSelectSpeech->itemText(index);
     if (name.isEmpty())
         return;
-    SpeechOut(name + QStringLiteral(". "), true);
+    sor::sayPhrase(name + QStringLiteral(". "), true, sor::Phrase::Shown);
 }
 
 void TfrSpeechSet::cbSelectSpeechChange(int index)
@@ -178,16 +184,16 @@ void TfrSpeechSet::cbSelectSpeechChange(int index)
 
 void TfrSpeechSet::TrackBar2Enter()
 {
-    SpeechOut(QStringLiteral("Ползунок скорость речи для SAPI5"), true);
+    sor::sayPhrase(QStringLiteral("Ползунок скорость речи для SAPI5"), true, sor::Phrase::Shown);
 }
 
 void TfrSpeechSet::TrackBar2KeyDown(int key)
 {
     // Any key silences what was being said; the arrows say which way.
     if (key == Qt::Key_Left)
-        SpeechOut(QStringLiteral("Медленнее."), true);
+        sor::sayPhrase(QStringLiteral("Медленнее."), true, sor::Phrase::Shown);
     else if (key == Qt::Key_Right)
-        SpeechOut(QStringLiteral("Быстрее."), true);
+        sor::sayPhrase(QStringLiteral("Быстрее."), true, sor::Phrase::Shown);
     else
         SpeechStop();
     // The slider then moves by its own key handling.

@@ -67,8 +67,10 @@ SpokenMessageBox::SpokenMessageBox(const QString& text, int buttons, QWidget* pa
     text_->setTextFormat(Qt::PlainText);  // a message is never markup
     text_->setWordWrap(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A screen reader reads a box by its title and buttons; the message
+    // reaches it on the game's route (SpeechOut below), once: the box carries
+    // no description repeating it.
     text_->setAccessibleName(text);
-    setAccessibleDescription(text);
 
     auto* top = new QHBoxLayout;
     top->addWidget(icon);

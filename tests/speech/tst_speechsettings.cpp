@@ -252,8 +252,8 @@ private slots:
             << QByteArray("[Speech]\nSpeechIndex=5\nSpeechOnOff=0\nSpeedSpeak=2\n") << 3 << false << 2 << "2";
         QTest::newRow("a voice that is gone, speech on")
             << QByteArray("[Speech]\nSpeechIndex=5\nSpeechOnOff=1\n") << 3 << true << 0 << "0";
-        QTest::newRow("a negative index: the Russian search, the switch as stored")
-            << QByteArray("[Speech]\nSpeechIndex=-7\nSpeechOnOff=0\n") << 3 << false << 0 << "0";
+        QTest::newRow("a negative index names no voice: the Russian search turns speech on")
+            << QByteArray("[Speech]\nSpeechIndex=-7\nSpeechOnOff=0\n") << 3 << true << 0 << "0";
         QTest::newRow("no switch stored: the Russian voice turns speech on")
             << QByteArray("[Speech]\nSpeechIndex=9\n") << 3 << true << 0 << "0";
         QTest::newRow("other sections only") << QByteArray("[Other]\nSpeechIndex=2\n") << 3 << true << 0 << "0";
@@ -387,7 +387,46 @@ private slots:
         }
         QSettings file(ini(), QSettings::IniFormat);
         QCOMPARE(file.value("Speech/SpeechIndex").toString(), QStringLiteral("3"));
-        QCOMPARE(file.value("Speech/SpeechOnOff").toString(), QStringLiteral("1"));
+        QVERIFY(!file.contains("Speech/SpeechOnOff"));  // the player never set it
+    }
+
+    // The switch is stored only as the player set it. A start that set it by
+    // itself (off for want of a Russian voice, on with one found) leaves the
+    // next start to decide afresh; the player's own choice rules every later
+    // start, together with the voice he set it with.
+    void onlyThePlayersSwitchIsStored_data()
+    {
+        // What a start without a Russian voice used to leave behind.
+        const QByteArray leftOff = "[Speech]\nSpeechIndex=-1\nSpeechOnOff=0\nSpeedSpeak=0\n";
+        QTest::addColumn<QByteArray>("file");  // before the first start; empty: none
+        QTest::addColumn<QStringList>("firstVoices");
+        QTest::addColumn<bool>("playerSwitchesOff");
+        QTest::addColumn<bool>("onAtNextStart");
+        QTest::newRow("no Russian voice the first time, then one") << QByteArray() << QStringList({"English"}) << false
+                                                                  << true;
+        QTest::newRow("the file such a start left") << leftOff << QStringList({"English"}) << false << true;
+        QTest::newRow("the Russian voice found, nothing set") << QByteArray() << kVoices << false << true;
+        QTest::newRow("the player switches the voice found off") << QByteArray() << kVoices << true << false;
+        QTest::newRow("the player switches it off over the file left") << leftOff << kVoices << true << false;
+    }
+    void onlyThePlayersSwitchIsStored()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, firstVoices);
+        QFETCH(bool, playerSwitchesOff);
+        QFETCH(bool, onAtNextStart);
+        if (!file.isEmpty())
+            writeIni(ini(), file);
+        {
+            Settings s(QStringList(), firstVoices, ini());
+            if (playerSwitchesOff) {
+                QVERIFY(s->speechOn());
+                s->setSpeechOn(false);
+            }
+        }
+        Settings s(QStringList(), kVoices, ini());
+        QCOMPARE(s->IndexTTS(), 1);  // "Russian (Latvia)"
+        QCOMPARE(s->speechOn(), onAtNextStart);
     }
 
     void immediateHaltSavesOnce()

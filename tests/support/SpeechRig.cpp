@@ -4,6 +4,7 @@
 
 #include "speech/FakeSpeechEngine.h"
 #include "speech/SpeechSettings.h"
+#include "speech/SpeechRoutines.h"
 #include "speech/SpeechSettingsWindow.h"
 
 namespace sortest {
@@ -20,10 +21,29 @@ SpeechRig::SpeechRig(Window window) : log_(std::make_shared<QStringList>())
         window_ = std::make_unique<TfrSpeechSet>(std::move(modes), std::move(voices), QString());
     else
         settings_ = std::make_unique<sor::SpeechSettings>(std::move(modes), std::move(voices), QString());
+    // Between the routes and the screen reader, noting what goes there.
+    outlet_ = sor::screenReaderOutlet();
+    sor::setScreenReaderOutlet([log = log_, next = outlet_](const QString& text) {
+        log->append(QStringLiteral("screen reader: ") + text);
+        if (next)
+            next(text);
+    });
     clear();
 }
 
-SpeechRig::~SpeechRig() = default;
+SpeechRig::~SpeechRig()
+{
+    sor::setScreenReaderOutlet(outlet_);
+}
+
+QStringList SpeechRig::noticed() const
+{
+    QStringList texts;
+    for (const QString& line : *log_)
+        if (line.startsWith(QLatin1String("screen reader: ")))
+            texts.append(line.mid(15));
+    return texts;
+}
 
 QStringList SpeechRig::heard() const
 {
@@ -55,7 +75,11 @@ void SpeechRig::setSpeechOn(bool on)
 
 QStringList SpeechRig::events() const
 {
-    return *log_;
+    QStringList engine;
+    for (const QString& line : *log_)
+        if (!line.startsWith(QLatin1String("screen reader: ")))
+            engine.append(line);
+    return engine;
 }
 
 sor::SpeechSettings& SpeechRig::settings() const

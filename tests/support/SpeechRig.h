@@ -17,8 +17,12 @@
 // In a test with widgets (a QApplication) the rig creates the whole window
 // frSpeechSet, otherwise only the speech settings; either way they are what
 // SpeechOut speaks through until the rig goes. The rig starts with nothing heard.
+//
+// With speech off the game's own words go to the screen reader instead:
+// noticed() lists them in order (the notices are still posted in the windows).
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class TfrSpeechSet;
@@ -41,6 +45,7 @@ public:
     SpeechRig& operator=(const SpeechRig&) = delete;
 
     QStringList heard() const;  // see above
+    QStringList noticed() const;  // what went to the screen reader, in order
     void clear();               // forget what was heard so far
     void setSpeechOn(bool on);  // the speech switch
     QStringList events() const; // the raw engine log, e.g. "voices: speak Да", "voices: purge"
@@ -56,6 +61,7 @@ private:
     sor::FakeSpeechEngine* voices_ = nullptr;
     std::unique_ptr<TfrSpeechSet> window_;
     std::unique_ptr<sor::SpeechSettings> settings_;
+    std::function<void(const QString&)> outlet_;  // the outlet before the rig's
 };
 
 }  // namespace sortest
