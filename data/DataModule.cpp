@@ -40,7 +40,6 @@ TDataModule1::TDataModule1(const DbParams& params, QObject* owner)
     TimerConnecting.setObjectName(QStringLiteral("TimerConnecting"));
     TimerConnecting.setInterval(1000);
     connect(&TimerConnecting, &QTimer::timeout, this, &TDataModule1::TimerConnectingTimer);
-    connect(&probe_, &ServerProbe::finished, this, &TDataModule1::finishReconnectAttempt);
 
     UpdaterFolder = QCoreApplication::applicationDirPath();
     Installed = runsInstalled(UpdaterFolder);
@@ -213,20 +212,15 @@ void TDataModule1::TimerConnectingTimer()
         TimerConnecting.stop();
         return;
     }
-    // The server is asked without waiting: the reconnect window, its button, the
-    // speech and the tour clock go on while it answers or stays silent.
-    reconnecting_ = true;
-    probe_.start(UniConnection1.params().host, UniConnection1.params().port);
-}
-
-void TDataModule1::finishReconnectAttempt(ServerAnswer answer)
-{
-    const auto attemptOver = qScopeGuard([this] { reconnecting_ = false; });
-    try {
-        if (!UniConnection1.connected())
-            UniConnection1.openAfterProbe(answer);
-    } catch (const std::exception&) {
-        // reported (or quiet) already; the next tick tries again
+    // The connect runs off the GUI thread: the reconnect window, its button, the
+    // speech and the tour clock go on while the server answers or stays silent.
+    {
+        const QScopedValueRollback<bool> attempt(reconnecting_, true);
+        try {
+            UniConnection1.open();
+        } catch (const std::exception&) {
+            // reported (or quiet) already; the next tick tries again
+        }
     }
     if (UniConnection1.connected())
         TimerConnecting.stop();

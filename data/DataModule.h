@@ -76,11 +76,7 @@ private:
     // Starts the reconnection attempts unless they run already.
     void keepTrying();
 
-    // Ends a timer attempt once the server has answered or stayed silent.
-    void finishReconnectAttempt(sor::ServerAnswer answer);
-
     bool reconnecting_ = false;  // a timer attempt is under way
-    sor::ServerProbe probe_;     // a timer attempt's question to the server
 };
 
 extern TDataModule1* DataModule1;

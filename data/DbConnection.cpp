@@ -1,14 +1,16 @@
 #include "data/DbConnection.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QScopedValueRollback>
+#include <QThread>
+#include <memory>
 #include <mysql.h>
 #include <stdexcept>
 
 #include "data/DbQuery.h"
 #include "platform/Installed.h"
-#include "platform/ResponsiveWait.h"
 
 namespace sor {
 
@@ -68,6 +70,9 @@ QString gameCaFile()
 TDbConnection::TDbConnection(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("UniConnection1"));
+    // Once, before a connect runs on a thread of its own.
+    static const int libraryReady = mysql_library_init(0, nullptr, nullptr);
+    (void)libraryReady;
 }
 
 TDbConnection::~TDbConnection()
@@ -91,6 +96,24 @@ void TDbConnection::dropHandle()
     }
 }
 
+// Runs `work` on a thread of its own; on the GUI thread the wait is a local
+// event loop that serves everything, input included.
+static void waitLive(const std::function<void()>& work)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        work();
+        return;
+    }
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create(work));
+    // Queued: a worker that ends before the loop runs still ends the loop.
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker->start();
+    loop.exec();
+    worker->wait();
+}
+
 void TDbConnection::open()
 {
     if (connected_)
@@ -98,42 +121,36 @@ void TDbConnection::open()
     if (connecting_)
         // A timer of the waiting loop asking again: the first call reports.
         throw EDbAbort(EDbError(erCannotConnect, 2003, QStringLiteral("already connecting to the game server")));
-    ServerAnswer answer = ServerAnswer::Answered;
-    if (probeApplies(params_.host)) {
-        const QScopedValueRollback<bool> waiting(connecting_, true);
-        const QString host = params_.host;
-        const int port = params_.port;
-        runResponsively([&] { answer = probeServer(host, port); });
-    }
-    openAfterProbe(answer);
-}
-
-void TDbConnection::openAfterProbe(ServerAnswer answer)
-{
-    if (connected_)
-        return;
     // Closed first, the old connection takes its prepared statements with it
     // (nothing is sent on a connection that is gone).
     releaseStatements();
     dropHandle();
-    if (answer == ServerAnswer::Silent)
-        // What the client library says of a server that never greets.
-        report(EDbError(reportNumber(2013, true), 2013,
-                        QStringLiteral("Lost connection to server at 'handshake: reading initial communication "
-                                       "packet', system error: 110")),
-               this, clOpen, true);
-    MYSQL* m = newHandle(params_);
-    if (!m)
-        report(EDbError(erCannotConnect, 2008, QStringLiteral("MySQL client ran out of memory")), this, clOpen, true);
-    const QByteArray host = params_.host.toUtf8(), user = params_.user.toUtf8(),
-                     password = params_.password.toUtf8(), database = params_.database.toUtf8();
-    if (!mysql_real_connect(m, host.constData(), user.constData(), password.constData(), database.constData(),
-                            unsigned(params_.port), nullptr, kClientFlags)) {
-        const int n = int(mysql_errno(m));
-        const QString message = text(mysql_error(m));
-        mysql_close(m);
-        report(EDbError(reportNumber(n, true, message), n, message), this, clOpen, true);
+    MYSQL* m = nullptr;
+    int n = 0;
+    QString message;
+    {
+        const QScopedValueRollback<bool> waiting(connecting_, true);
+        const DbParams p = params_;
+        waitLive([&] {
+            m = newHandle(p);
+            if (!m) {
+                n = 2008;
+                message = QStringLiteral("MySQL client ran out of memory");
+                return;
+            }
+            const QByteArray host = p.host.toUtf8(), user = p.user.toUtf8(), password = p.password.toUtf8(),
+                             database = p.database.toUtf8();
+            if (!mysql_real_connect(m, host.constData(), user.constData(), password.constData(),
+                                    database.constData(), unsigned(p.port), nullptr, kClientFlags)) {
+                n = int(mysql_errno(m));
+                message = text(mysql_error(m));
+                mysql_close(m);
+                m = nullptr;
+            }
+        });
     }
+    if (!m)
+        report(EDbError(reportNumber(n, true, message), n, message), this, clOpen, true);
     mysql_ = m;
     connected_ = true;
     inTransaction_ = false;

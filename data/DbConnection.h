@@ -34,11 +34,13 @@
 
 #include "data/DbErrors.h"
 #include "data/DbParams.h"
-#include "data/ServerProbe.h"
 
 struct st_mysql;
 
 namespace sor {
+
+// The bound of a connect, the greeting and the TLS handshake included.
+constexpr int kConnectBoundMs = 3000;
 
 class TDbQuery;
 
@@ -63,17 +65,13 @@ public:
     // Connected: opened and not found gone since.
     bool connected() const { return connected_; }
     // Connects (a no-op when connected). A failure is reported and thrown. The
-    // server is first asked for its greeting off the GUI thread (ServerProbe.h),
-    // with the windows painted and the timers running meanwhile and the player's
-    // input held back; a server silent for the whole bound fails as a connect
-    // that timed out would. Called again while it waits, it throws EDbAbort
+    // connect runs on a thread of its own while the GUI thread waits in a local
+    // event loop: the windows (the reconnect window's button included), the
+    // timers, the speech and the keys stay live whatever the server does within
+    // the connect bound. Called again while it waits, it throws EDbAbort
     // without a report.
     void open();
-    // The same after the caller has asked the server itself, without waiting
-    // (the reconnect attempts): connects at once when the server answered, and
-    // fails as a timed-out connect when it stayed silent.
-    void openAfterProbe(ServerAnswer answer);
-    // True while open() waits for the server's answer.
+    // True while open() waits for the server.
     bool connecting() const { return connecting_; }
     // Disconnects. Query objects keep their statements, parameters and rows.
     void close();

@@ -20,9 +20,11 @@ bool isConnectionLossNumber(int n)
 int reportNumber(int n, bool whileConnecting, const QString& message)
 {
     if (n == erNotVerified && whileConnecting) {
-        // The server closing or dropping the connection in the middle of the
-        // handshake is a server that is not there, not one that failed the check.
+        // The server closing, dropping or stalling the connection in the middle
+        // of the handshake is a server that is not there, not one that failed
+        // the check.
         if (message.contains(QLatin1String("unexpected eof"), Qt::CaseInsensitive) ||
+            message.contains(QLatin1String("timed out"), Qt::CaseInsensitive) ||
             message.contains(QLatin1String("Connection reset"), Qt::CaseInsensitive) ||
             message.contains(QLatin1String("Broken pipe"), Qt::CaseInsensitive))
             return erCannotConnect;

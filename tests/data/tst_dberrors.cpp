@@ -217,6 +217,8 @@ private slots:
             << QStringLiteral("TLS/SSL error: Validation of SSL server certificate failed");
         QTest::newRow("TLS eof while connecting is 2003") << 2026 << true << false << noLink << kAttention << true
             << false << QStringLiteral("TLS/SSL error: unexpected eof while reading");
+        QTest::newRow("TLS handshake stalled is 2003") << 2026 << true << false << noLink << kAttention << true
+            << false << QStringLiteral("TLS/SSL error: Connection timed out (110)");
         QTest::newRow("TLS eof is 2013") << 2026 << false << false << lost << kAttention << true << true
             << QStringLiteral("TLS/SSL error: unexpected eof while reading");
         QTest::newRow("other") << 1045 << true << false << "Ошибка БД! 1045 the message" << "Ошибка! " << false
