@@ -1,7 +1,7 @@
 #include "game/GameCommands.h"
 
 #include "game/GameView.h"
-#include "game/UnitWords.h"
+#include "game/NumberWords.h"
 #include "speech/SpeechRoutines.h"
 #include "speech/SpeechSettings.h"
 

@@ -11,7 +11,7 @@
 #include "data/DbErrors.h"
 #include "data/ServerClock.h"
 #include "game/GameRandom.h"
-#include "game/UnitWords.h"
+#include "game/NumberWords.h"
 #include "platform/Hold.h"
 #include "platform/PlainMessage.h"
 #include "platform/Process.h"

@@ -11,7 +11,7 @@ import sys
 # Lowest first.
 LAYERS = ["platform", "speech", "data", "accounts", "game", "app"]
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([a-z]+)/[^"]+"', re.M)
-UNIT_NAME = re.compile(r"^(u[A-Z]|unit)|Unit$")
+UNIT_NAME = re.compile(r"^(u[A-Z]|[Uu]nit)|Unit$")
 
 
 def main(root: pathlib.Path) -> int:

@@ -16,7 +16,7 @@
 #include "data/DataModule.h"
 #include "game/GameCommands.h"
 #include "game/GameCore.h"
-#include "game/UnitWords.h"
+#include "game/NumberWords.h"
 #include "platform/Hold.h"
 #include "platform/Process.h"
 #include "speech/MessageDlg.h"

@@ -1,4 +1,4 @@
-#include "game/UnitWords.h"
+#include "game/NumberWords.h"
 
 namespace sor {
 namespace {

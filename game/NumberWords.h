@@ -1,5 +1,5 @@
 #pragma once
-// The Russian unit words that follow a number of minutes or seconds, chosen by
+// The Russian words for minutes and seconds that follow a number of minutes or seconds, chosen by
 // the number's last digit: "минута ", "минуты ", "минут " / "секунда ",
 // "секунды ", "секунд "; empty outside 0..9.
 
