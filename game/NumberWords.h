@@ -1,6 +1,6 @@
 #pragma once
-// The Russian words for minutes and seconds that follow a number of minutes or seconds, chosen by
-// the number's last digit: "минута ", "минуты ", "минут " / "секунда ",
+// The Russian words that follow a number of minutes or seconds, chosen by the
+// number's last digit: "минута ", "минуты ", "минут " / "секунда ",
 // "секунды ", "секунд "; empty outside 0..9.
 
 #include <QString>
