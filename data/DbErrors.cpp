@@ -25,6 +25,7 @@ int reportNumber(int n, bool whileConnecting, const QString& message)
         // the check.
         if (message.contains(QLatin1String("unexpected eof"), Qt::CaseInsensitive) ||
             message.contains(QLatin1String("timed out"), Qt::CaseInsensitive) ||
+            message.contains(QLatin1String("shutdown while in init"), Qt::CaseInsensitive) ||
             message.contains(QLatin1String("Connection reset"), Qt::CaseInsensitive) ||
             message.contains(QLatin1String("Broken pipe"), Qt::CaseInsensitive))
             return erCannotConnect;

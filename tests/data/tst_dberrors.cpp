@@ -219,6 +219,8 @@ private slots:
             << false << QStringLiteral("TLS/SSL error: unexpected eof while reading");
         QTest::newRow("TLS handshake stalled is 2003") << 2026 << true << false << noLink << kAttention << true
             << false << QStringLiteral("TLS/SSL error: Connection timed out (110)");
+        QTest::newRow("server going down in the handshake is 2003") << 2026 << true << false << noLink << kAttention
+            << true << false << QStringLiteral("TLS/SSL error: shutdown while in init");
         QTest::newRow("TLS eof is 2013") << 2026 << false << false << lost << kAttention << true << true
             << QStringLiteral("TLS/SSL error: unexpected eof while reading");
         QTest::newRow("other") << 1045 << true << false << "Ошибка БД! 1045 the message" << "Ошибка! " << false
